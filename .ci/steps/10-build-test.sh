@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# The README's two commands: set up and build, then the test command.
+set -euo pipefail
+bash scripts/setup
+cmake -S . -B build -G Ninja
+cmake --build build
+ctest --test-dir build --output-on-failure

@@ -1,0 +1,54 @@
+/*
+ * Double-ended queue of pointers: a growable ring, amortised O(1) per
+ * operation, with no allocation per item.
+ *
+ * A queue owns the items pushed into it; VaskCommonDQueue_close hands each
+ * item still queued to the delete handler given at open (when there is one).
+ * Null arguments or a 0 handle give VaskCommonError_InvalidArgument (13);
+ * a failed allocation gives VaskCommonError_NoMemory (5) and leaves the queue
+ * as it was.
+ */
+#ifndef VASK_COMMON_C_COMMON_DQUEUE_H
+#define VASK_COMMON_C_COMMON_DQUEUE_H
+
+#include <stdbool.h>
+#include <stddef.h>
+#include <stdint.h>
+
+#include <vask_common_c/common_export.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef uintptr_t VaskCommonDQueueHandle_t; /* 0 is no queue */
+
+/* Releases one item; called with the address of the stored item pointer. */
+typedef int (*VaskCommonDQueueDeleteDataHandler_t)(void** ppData);
+
+typedef struct VaskCommonDQueueOpenParam_t {
+  VaskCommonDQueueDeleteDataHandler_t pDeleteDataHandler; /* may be null: items are not released */
+  bool isThreadSafe; /* every operation takes the queue's lock */
+} VaskCommonDQueueOpenParam_t;
+
+/* Opens an empty queue into *pHandle, which must hold 0. pParam is read during the call only. */
+VASK_COMMON_C_API int VaskCommonDQueue_open(const VaskCommonDQueueOpenParam_t* pParam,
+                                            VaskCommonDQueueHandle_t* pHandle);
+
+/* Releases every queued item through the delete handler, then the queue; sets *pHandle to 0. */
+VASK_COMMON_C_API int VaskCommonDQueue_close(VaskCommonDQueueHandle_t* pHandle);
+
+/* The number of queued items; 0 for a 0 handle. */
+VASK_COMMON_C_API size_t VaskCommonDQueue_length(VaskCommonDQueueHandle_t handle);
+
+/* Appends *ppData. On success the queue owns the item; on failure the caller keeps it. */
+VASK_COMMON_C_API int VaskCommonDQueue_pushBack(VaskCommonDQueueHandle_t handle, void** ppData);
+
+/* Moves the front item into *ppData; the caller owns it. An empty queue gives 13. */
+VASK_COMMON_C_API int VaskCommonDQueue_popFront(VaskCommonDQueueHandle_t handle, void** ppData);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VASK_COMMON_C_COMMON_DQUEUE_H */

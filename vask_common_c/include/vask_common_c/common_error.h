@@ -1,0 +1,44 @@
+/*
+ * Result codes of libvask_common_c and libvask_initialization, and their texts.
+ *
+ * Every function of both libraries returns an int result code (except
+ * VaskCommonDQueue_length, VaskCommonTracer_file and VaskCommonError_text).
+ * 0 is success; any other value names the failure.
+ */
+#ifndef VASK_COMMON_C_COMMON_ERROR_H
+#define VASK_COMMON_C_COMMON_ERROR_H
+
+#include <vask_common_c/common_export.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The one list of codes: name, value, text. Names and texts cannot drift apart. */
+#define VASK_COMMON_ERROR_LIST(X)            \
+  X(Success, 0, "success")                   \
+  X(Failure, 1, "failure")                   \
+  X(NotFound, 2, "no such file or folder")   \
+  X(AccessDenied, 3, "access denied")        \
+  X(InputOutput, 4, "input/output error")    \
+  X(NoMemory, 5, "out of memory")            \
+  X(IsDirectory, 6, "is a folder")           \
+  X(NoSpace, 7, "no space left on device")   \
+  X(NotEnabled, 8, "not enabled")            \
+  X(InvalidArgument, 13, "invalid argument") \
+  X(Continue, 14, "continue")
+
+#define VASK_COMMON_ERROR_ENUMERATOR(name, value, text) VaskCommonError_##name = (value),
+typedef enum VaskCommonError_t {
+  VASK_COMMON_ERROR_LIST(VASK_COMMON_ERROR_ENUMERATOR)
+} VaskCommonError_t;
+#undef VASK_COMMON_ERROR_ENUMERATOR
+
+/* A constant text for `code`; "unknown error" for a code not in the list. Never null. */
+VASK_COMMON_C_API const char* VaskCommonError_text(int code);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VASK_COMMON_C_COMMON_ERROR_H */

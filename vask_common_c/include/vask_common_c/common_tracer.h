@@ -1,0 +1,64 @@
+/*
+ * Process-wide tracer. A host opens a tracer on a stream and stores its handle
+ * in hTracer; the libraries trace every failure through it, one line each:
+ *
+ *   <level letter> <source file base name>:<line> <function>: <text>(<code>)
+ *
+ * e.g. "E initialization_section.cpp:57 VaskInitializationSection_create: out of memory(5)".
+ * hTracer 0 (the default) means no tracer: nothing is written.
+ */
+#ifndef VASK_COMMON_C_COMMON_TRACER_H
+#define VASK_COMMON_C_COMMON_TRACER_H
+
+#include <stdint.h>
+
+#include <vask_common_c/common_export.h>
+#include <vask_common_c/linux/linux_stdio.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef uintptr_t VaskCommonTracerHandle_t; /* 0 is no tracer */
+
+typedef enum VaskCommonTracerLevel_t {
+  VaskCommonTracerLevel_Debug = 0,
+  VaskCommonTracerLevel_Info = 1,
+  VaskCommonTracerLevel_Warning = 2,
+  VaskCommonTracerLevel_Error = 3,
+  VaskCommonTracerLevel_Sum = 4 /* the count of levels */
+} VaskCommonTracerLevel_t;
+
+typedef struct VaskCommonTracerOpenParam_t {
+  VaskCommonStdioFile_t* pFile;  /* where the lines go; the caller keeps it open and owns it */
+  VaskCommonTracerLevel_t level; /* the lowest level written */
+} VaskCommonTracerOpenParam_t;
+
+/* The tracer that both libraries write to; read afresh at every trace. */
+VASK_COMMON_C_API extern VaskCommonTracerHandle_t hTracer;
+
+/* Opens a tracer into *pHandle (which must hold 0). Bad arguments: 13; no memory: 5. */
+VASK_COMMON_C_API int VaskCommonTracer_open(const VaskCommonTracerOpenParam_t* pParam,
+                                            VaskCommonTracerHandle_t* pHandle);
+
+/* Releases the tracer and sets *pHandle to 0; the stream stays open. 0 handle: 13. */
+VASK_COMMON_C_API int VaskCommonTracer_close(VaskCommonTracerHandle_t* pHandle);
+
+/*
+ * Returns 0 after writing the prefix of a line at `level` for the given source
+ * file, line and function; the caller then writes the rest of the line to
+ * VaskCommonTracer_file. Any other result means nothing is to be written:
+ * 13 for a 0 handle or a bad level, NotEnabled for a level below the tracer's.
+ */
+VASK_COMMON_C_API int VaskCommonTracer_prefixSet(VaskCommonTracerHandle_t handle,
+                                                 VaskCommonTracerLevel_t level, const char* pFile,
+                                                 int line, const char* pFunction);
+
+/* The tracer's stream, or null for a 0 handle. */
+VASK_COMMON_C_API VaskCommonStdioFile_t* VaskCommonTracer_file(VaskCommonTracerHandle_t handle);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VASK_COMMON_C_COMMON_TRACER_H */

@@ -1,0 +1,17 @@
+/* The stdio stream type that the support library hands out: the C FILE. */
+#ifndef VASK_COMMON_C_LINUX_LINUX_STDIO_H
+#define VASK_COMMON_C_LINUX_LINUX_STDIO_H
+
+#include <stdio.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef FILE VaskCommonStdioFile_t;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VASK_COMMON_C_LINUX_LINUX_STDIO_H */
