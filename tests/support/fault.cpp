@@ -253,7 +253,15 @@ int VaskCommonMemStream_open(VaskCommonMemStreamHandle_t* pHandle, VaskCommonStd
 
 int VaskCommonMemStream_close(VaskCommonMemStreamHandle_t* pHandle, char** ppData, size_t* pSize) {
   VASK_NEXT(VaskCommonMemStream_close);
-  return fault_take(FaultPoint::MemStreamClose) ? gState.code : pNext(pHandle, ppData, pSize);
+  if (!fault_take(FaultPoint::MemStreamClose)) {
+    return pNext(pHandle, ppData, pSize);
+  }
+  // A close that fails still ends the stream; only the text is not handed out.
+  char* pData = nullptr;
+  if (pNext(pHandle, &pData, nullptr) == VaskCommonError_Success) {
+    std::free(pData);
+  }
+  return gState.code;
 }
 
 int VaskCommonBuffer_create(VaskCommonBuffer_t** ppBuffer) {

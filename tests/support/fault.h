@@ -1,8 +1,10 @@
 // Fault injection for tests: makes the N-th call of an allocation function or
-// of a support-library function fail. The test executable defines calloc,
-// malloc, realloc and the support functions itself; the dynamic linker binds
-// every caller (the libraries included) to these, and each forwards to the
-// real function unless it is the call chosen to fail.
+// of a support-library function fail. A failing support call does nothing and
+// returns the chosen code, except the memory stream's close, which still ends
+// the stream (as a real failing close does) but hands out no text. The test executable defines
+// calloc, malloc, realloc and the support functions itself; the dynamic linker binds every caller
+// (the libraries included) to these, and each forwards to the real function unless it is the call
+// chosen to fail.
 #ifndef VASK_TESTS_SUPPORT_FAULT_H
 #define VASK_TESTS_SUPPORT_FAULT_H
 

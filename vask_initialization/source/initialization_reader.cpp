@@ -1,0 +1,364 @@
+#include <initialization_member.h>
+#include <initialization_reader.h>
+#include <initialization_section.h>
+#include <initialization_utility.h>
+#include <vask_common_c/common_buffer.h>
+#include <vask_common_c/common_error.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "initialization_trace.h"
+
+namespace {
+
+// Where the parse stands in the text; a reader handle points to one.
+struct Context_t {
+  const char* pBegin;
+  const char* pCurrent;   // where the next block's scan begins
+  const char* pEnd;       // one past the last byte; a zero byte stands there
+  const char* pPrevious;  // pCurrent when the latest block's scan began: the push-back point
+};
+
+enum BlockType_t : int32_t {
+  BlockTypeNull = 0,
+  BlockTypeComment = 1,
+  BlockTypeHeader = 2,
+  BlockTypeMember = 3,
+  BlockTypeStreamEnd = 4,
+  BlockTypeMax = 5
+};
+
+// One line of the text, from its first non-blank character up to its LF.
+struct Block_t {
+  BlockType_t type;
+  const char* pBegin;
+  const char* pEnd;
+};
+
+// Owns a record under construction and releases it unless handed over.
+template <typename Record_t, int (*Delete)(Record_t**)>
+class Owner {
+ public:
+  explicit Owner(Record_t* pRecord) : pRecord_(pRecord) {}
+  ~Owner() { (void)Delete(&pRecord_); }
+  Owner(const Owner&) = delete;
+  Owner& operator=(const Owner&) = delete;
+  Record_t* get() const { return pRecord_; }
+  Record_t* release() {
+    Record_t* pRecord = pRecord_;
+    pRecord_ = nullptr;
+    return pRecord;
+  }
+
+ private:
+  Record_t* pRecord_;
+};
+
+using SectionOwner = Owner<VaskInitializationSection_t, VaskInitializationSection_delete>;
+using MemberOwner = Owner<VaskInitializationMember_t, VaskInitializationMember_delete>;
+
+Context_t* context_from(VaskInitializationReaderHandle_t handle) {
+  return reinterpret_cast<Context_t*>(handle);
+}
+
+// The first `c` in [pBegin, pEnd); a zero byte ends the search, as it ends the line's text.
+const char* line_find(const char* pBegin, const char* pEnd, char c) {
+  for (const char* pCurrent = pBegin; pCurrent < pEnd && *pCurrent != '\0'; ++pCurrent) {
+    if (*pCurrent == c) {
+      return pCurrent;
+    }
+  }
+  return nullptr;
+}
+
+// Copies characters from pFrom into pTarget until pEnd, a zero byte, or one of `pStops`.
+void line_copyUntil(const char* pFrom, const char* pEnd, const char* pStops, char* pTarget) {
+  while (pFrom < pEnd && *pFrom != '\0' && std::strchr(pStops, *pFrom) == nullptr) {
+    *pTarget++ = *pFrom++;
+  }
+}
+
+BlockType_t block_typeOf(char first) {
+  switch (first) {
+    case '#':
+    case ';':
+      return BlockTypeComment;
+    case '[':
+      return BlockTypeHeader;
+    default:
+      return BlockTypeMember;
+  }
+}
+
+int block_get(Context_t* pContext, Block_t* pBlock) {
+  if (pContext == nullptr || pBlock == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  pContext->pPrevious = pContext->pCurrent;
+  const int result = VaskInitializationUtility_ignoreSpaces(&pContext->pCurrent, pContext->pEnd);
+  if (result != VaskCommonError_Success) {
+    VASK_TRACE_ERROR(result);
+    return result;
+  }
+  pBlock->pBegin = pContext->pCurrent;
+  // The end of the text counts as its zero byte, so a buffer that lacks one is never read past.
+  const char first = pContext->pCurrent < pContext->pEnd ? *pContext->pCurrent : '\0';
+  ++pContext->pCurrent;
+  if (first == '\0') {
+    pBlock->type = BlockTypeStreamEnd;
+    pBlock->pEnd = pContext->pCurrent;
+    return VaskCommonError_Success;
+  }
+  pBlock->type = block_typeOf(first);
+  const auto* pLineFeed = static_cast<const char*>(std::memchr(
+      pContext->pCurrent, '\n', static_cast<size_t>(pContext->pEnd - pContext->pCurrent)));
+  pContext->pCurrent = pLineFeed != nullptr ? pLineFeed : pContext->pEnd;
+  pBlock->pEnd = pContext->pCurrent;
+  return VaskCommonError_Success;
+}
+
+int section_readComment(Context_t* /*pContext*/, Block_t* pBlock,
+                        VaskInitializationSection_t* pSection) {
+  const auto length = static_cast<size_t>(pBlock->pEnd - pBlock->pBegin);
+  if (length == 0) {
+    return VaskCommonError_InvalidArgument;
+  }
+  auto* pComment = static_cast<char*>(std::calloc(length + 1, 1));
+  if (pComment == nullptr) {
+    VASK_TRACE_ERROR(VaskCommonError_NoMemory);
+    return VaskCommonError_NoMemory;
+  }
+  std::memcpy(pComment, pBlock->pBegin, length);
+  void* pItem = pComment;
+  const int result = VaskCommonDQueue_pushBack(pSection->hComment, &pItem);
+  if (result != VaskCommonError_Success) {
+    std::free(pComment);
+    VASK_TRACE_ERROR(result);
+    return result;
+  }
+  return VaskCommonError_Success;
+}
+
+int section_readHeader(Context_t* /*pContext*/, Block_t* pBlock,
+                       VaskInitializationSection_t* pSection) {
+  if (pBlock == nullptr || pSection == nullptr || pBlock->pEnd == pBlock->pBegin) {
+    return VaskCommonError_InvalidArgument;
+  }
+  auto* pHeader =
+      static_cast<char*>(std::calloc(static_cast<size_t>(pBlock->pEnd - pBlock->pBegin), 1));
+  if (pHeader == nullptr) {
+    return VaskCommonError_NoMemory;
+  }
+  // A second header before any member replaces the first.
+  std::free(pSection->pHeader);
+  pSection->pHeader = pHeader;
+  line_copyUntil(pBlock->pBegin + 1, pBlock->pEnd, "]", pHeader);
+  return VaskCommonError_Success;
+}
+
+// Fills key, value and trailing comment of a member line whose first '=' is at
+// pEqual. The caller traces a failure.
+int member_fill(const Block_t* pBlock, const char* pEqual, VaskInitializationMember_t* pMember) {
+  pMember->pKey =
+      static_cast<char*>(std::calloc(static_cast<size_t>(pEqual - pBlock->pBegin) + 1, 1));
+  if (pMember->pKey == nullptr) {
+    return VaskCommonError_NoMemory;
+  }
+  // The marker search starts after the '=': a '#' or ';' in the key is part of the key.
+  const char* pMarker = line_find(pEqual + 1, pBlock->pEnd, '#');
+  if (pMarker == nullptr) {
+    pMarker = line_find(pEqual + 1, pBlock->pEnd, ';');
+  }
+  const char* pValueEnd = pMarker != nullptr ? pMarker : pBlock->pEnd;
+  pMember->pValue = static_cast<char*>(std::calloc(static_cast<size_t>(pValueEnd - pEqual), 1));
+  if (pMember->pValue == nullptr) {
+    // A line without trailing comment reports this failure as an invalid argument.
+    return pMarker != nullptr ? VaskCommonError_NoMemory : VaskCommonError_InvalidArgument;
+  }
+  std::memcpy(pMember->pKey, pBlock->pBegin, static_cast<size_t>(pEqual - pBlock->pBegin));
+  if (pEqual != pBlock->pBegin) {  // an empty key ends the scan: the value stays empty
+    line_copyUntil(pEqual + 1, pValueEnd, " #;\n", pMember->pValue);
+  }
+  if (pMarker != nullptr) {
+    // Without memory for the comment the member keeps a null comment and reading goes on.
+    const auto length = static_cast<size_t>(pBlock->pEnd - pMarker);
+    pMember->pComment = static_cast<char*>(std::calloc(length + 1, 1));
+    if (pMember->pComment != nullptr) {
+      std::memcpy(pMember->pComment, pMarker, length);
+    }
+  }
+  return VaskCommonError_Success;
+}
+
+int section_readMember(Context_t* /*pContext*/, Block_t* pBlock,
+                       VaskInitializationSection_t* pSection) {
+  if (pBlock == nullptr || pSection == nullptr || pBlock->pEnd == pBlock->pBegin) {
+    VASK_TRACE_ERROR(VaskCommonError_InvalidArgument);
+    return VaskCommonError_InvalidArgument;
+  }
+  VaskInitializationMember_t* pCreated = nullptr;
+  int result = VaskInitializationMember_create(&pCreated);
+  if (result != VaskCommonError_Success) {
+    VASK_TRACE_ERROR(result);
+    return result;
+  }
+  MemberOwner member(pCreated);
+  const char* pEqual = line_find(pBlock->pBegin, pBlock->pEnd, '=');
+  if (pEqual == nullptr) {
+    VASK_TRACE_ERROR(VaskCommonError_InvalidArgument);
+    return VaskCommonError_InvalidArgument;
+  }
+  result = member_fill(pBlock, pEqual, member.get());
+  void* pItem = member.get();
+  if (result == VaskCommonError_Success) {
+    result = VaskCommonDQueue_pushBack(pSection->hMember, &pItem);
+  }
+  if (result != VaskCommonError_Success) {
+    VASK_TRACE_ERROR(result);
+    return result;
+  }
+  member.release();
+  return VaskCommonError_Success;
+}
+
+// Reads the lines of one section into pSection. A comment or header line after
+// a member belongs to the next section: it is pushed back and ends this one.
+int section_readBlocks(Context_t* pContext, VaskInitializationSection_t* pSection, bool* pIsValid,
+                       bool* pIsEndOfFile) {
+  bool isOpen = false;
+  for (;;) {
+    Block_t block{};
+    int result = block_get(pContext, &block);
+    if (result != VaskCommonError_Success) {
+      return result;
+    }
+    if (block.type != BlockTypeStreamEnd) {
+      *pIsValid = true;
+    }
+    switch (block.type) {
+      case BlockTypeComment:
+      case BlockTypeHeader:
+        if (isOpen) {
+          pContext->pCurrent = pContext->pPrevious;
+          return VaskCommonError_Success;
+        }
+        result = block.type == BlockTypeComment ? section_readComment(pContext, &block, pSection)
+                                                : section_readHeader(pContext, &block, pSection);
+        break;
+      case BlockTypeMember:
+        isOpen = true;
+        result = section_readMember(pContext, &block, pSection);
+        break;
+      case BlockTypeStreamEnd:
+        *pIsEndOfFile = true;
+        return VaskCommonError_Success;
+      default:
+        break;
+    }
+    if (result != VaskCommonError_Success) {
+      return result;
+    }
+  }
+}
+
+int section_read(Context_t* pContext, VaskCommonDQueueHandle_t hQueueSection) {
+  VaskInitializationSection_t* pCreated = nullptr;
+  int result = VaskInitializationSection_create(&pCreated);
+  if (result != VaskCommonError_Success) {
+    VASK_TRACE_ERROR(result);
+    return result;
+  }
+  SectionOwner section(pCreated);
+  bool isValid = false;
+  bool isEndOfFile = false;
+  result = section_readBlocks(pContext, section.get(), &isValid, &isEndOfFile);
+  if (result != VaskCommonError_Success) {
+    VASK_TRACE_ERROR(result);
+    return result;
+  }
+  if (isValid) {
+    void* pItem = section.get();
+    result = VaskCommonDQueue_pushBack(hQueueSection, &pItem);
+    if (result == VaskCommonError_Success) {
+      section.release();
+    }
+  } else {
+    VaskInitializationSection_t* pSection = section.release();
+    result = VaskInitializationSection_delete(&pSection);
+  }
+  if (result != VaskCommonError_Success) {
+    VASK_TRACE_ERROR(result);
+    return result;
+  }
+  return isEndOfFile ? VaskCommonError_Success : VaskCommonError_Continue;
+}
+
+}  // namespace
+
+extern "C" int VaskInitializationReader_open(VaskInitializationReaderHandle_t* pHandle) {
+  if (pHandle == nullptr || *pHandle != 0) {
+    return VaskCommonError_InvalidArgument;
+  }
+  auto* pContext = static_cast<Context_t*>(std::calloc(1, sizeof(Context_t)));
+  if (pContext == nullptr) {
+    return VaskCommonError_NoMemory;
+  }
+  *pHandle = reinterpret_cast<VaskInitializationReaderHandle_t>(pContext);
+  return VaskCommonError_Success;
+}
+
+extern "C" int VaskInitializationReader_close(VaskInitializationReaderHandle_t* pHandle) {
+  if (pHandle == nullptr || *pHandle == 0) {
+    return VaskCommonError_InvalidArgument;
+  }
+  std::free(context_from(*pHandle));
+  *pHandle = 0;
+  return VaskCommonError_Success;
+}
+
+extern "C" int VaskInitializationReader_load(VaskInitializationReaderHandle_t handle,
+                                             const char* pFilename,
+                                             VaskCommonDQueueHandle_t hQueueSection) {
+  if (handle == 0 || pFilename == nullptr || hQueueSection == 0) {
+    return VaskCommonError_InvalidArgument;
+  }
+  VaskCommonBuffer_t* pBuffer = nullptr;
+  int result = VaskCommonBuffer_create(&pBuffer);
+  if (result != VaskCommonError_Success) {
+    VASK_TRACE_ERROR(result);
+    return result;
+  }
+  result = VaskCommonBuffer_load2(pFilename, 0, 0, pBuffer);
+  if (result == VaskCommonError_Success) {
+    result = VaskInitializationReader_parse(handle, pBuffer, hQueueSection);
+  }
+  (void)VaskCommonBuffer_delete(&pBuffer);
+  if (result != VaskCommonError_Success) {
+    VASK_TRACE_ERROR(result);
+    return result;
+  }
+  return VaskCommonError_Success;
+}
+
+extern "C" int VaskInitializationReader_parse(VaskInitializationReaderHandle_t handle,
+                                              VaskCommonBuffer_t* pBuffer,
+                                              VaskCommonDQueueHandle_t hQueueSection) {
+  if (handle == 0 || pBuffer == nullptr || pBuffer->pBegin == nullptr || hQueueSection == 0) {
+    return VaskCommonError_InvalidArgument;
+  }
+  Context_t* pContext = context_from(handle);
+  pContext->pBegin = pBuffer->pBegin;
+  pContext->pCurrent = pBuffer->pBegin;
+  pContext->pEnd = pBuffer->pBegin + pBuffer->size;
+  int result = VaskCommonError_Continue;
+  while (result == VaskCommonError_Continue) {
+    result = section_read(pContext, hQueueSection);
+  }
+  *pContext = Context_t{};  // the context points into the text only while a parse runs
+  if (result != VaskCommonError_Success) {
+    VASK_TRACE_ERROR(result);
+    return result;
+  }
+  return VaskCommonError_Success;
+}
