@@ -1,0 +1,13 @@
+# Runs the example on the shipped settings and checks the saved file.
+execute_process(COMMAND ${EMULATOR} ${EXAMPLE} ${INPUT} ${OUTPUT} server port 9000
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "example failed (${rc}):\n${out}\n${err}")
+endif()
+if(NOT out MATCHES "changed 1 value\\(s\\)")
+  message(FATAL_ERROR "unexpected output:\n${out}")
+endif()
+file(READ ${OUTPUT} saved)
+if(NOT saved MATCHES "\\[server\\]\n\nhost=0\\.0\\.0\\.0\nport=9000\n")
+  message(FATAL_ERROR "port not changed in:\n${saved}")
+endif()
