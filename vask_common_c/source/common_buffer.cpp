@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr size_t kStreamChunk = 64 * 1024;
+constexpr size_t kStreamChunk = size_t{64} * 1024;
 
 int error_fromErrno(int number) {
   switch (number) {

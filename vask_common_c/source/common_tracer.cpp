@@ -61,9 +61,9 @@ extern "C" int VaskCommonTracer_prefixSet(VaskCommonTracerHandle_t handle,
   if (level < pTracer->level) {
     return VaskCommonError_NotEnabled;
   }
-  std::fprintf(pTracer->pFile, "%c %s:%d %s: ", kLetter[level],
-               path_baseName(pFile != nullptr ? pFile : "?"), line,
-               pFunction != nullptr ? pFunction : "?");
+  (void)std::fprintf(pTracer->pFile, "%c %s:%d %s: ", kLetter[level],
+                     path_baseName(pFile != nullptr ? pFile : "?"), line,
+                     pFunction != nullptr ? pFunction : "?");
   return VaskCommonError_Success;
 }
 
