@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "initialization_handle.h"
 #include "initialization_trace.h"
 
 namespace {
@@ -297,24 +298,11 @@ int section_read(Context_t* pContext, VaskCommonDQueueHandle_t hQueueSection) {
 }  // namespace
 
 extern "C" int VaskInitializationReader_open(VaskInitializationReaderHandle_t* pHandle) {
-  if (pHandle == nullptr || *pHandle != 0) {
-    return VaskCommonError_InvalidArgument;
-  }
-  auto* pContext = static_cast<Context_t*>(std::calloc(1, sizeof(Context_t)));
-  if (pContext == nullptr) {
-    return VaskCommonError_NoMemory;
-  }
-  *pHandle = reinterpret_cast<VaskInitializationReaderHandle_t>(pContext);
-  return VaskCommonError_Success;
+  return vask::handle_open<Context_t>(pHandle);
 }
 
 extern "C" int VaskInitializationReader_close(VaskInitializationReaderHandle_t* pHandle) {
-  if (pHandle == nullptr || *pHandle == 0) {
-    return VaskCommonError_InvalidArgument;
-  }
-  std::free(context_from(*pHandle));
-  *pHandle = 0;
-  return VaskCommonError_Success;
+  return vask::handle_close(pHandle);
 }
 
 extern "C" int VaskInitializationReader_load(VaskInitializationReaderHandle_t handle,

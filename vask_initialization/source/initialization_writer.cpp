@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "initialization_handle.h"
 #include "initialization_trace.h"
 
 namespace {
@@ -142,24 +143,11 @@ int section_write(Context_t* pContext, VaskCommonDQueueHandle_t hQueueSection) {
 }  // namespace
 
 extern "C" int VaskInitializationWriter_open(VaskInitializationWriterHandle_t* pHandle) {
-  if (pHandle == nullptr || *pHandle != 0) {
-    return VaskCommonError_InvalidArgument;
-  }
-  auto* pContext = static_cast<Context_t*>(std::calloc(1, sizeof(Context_t)));
-  if (pContext == nullptr) {
-    return VaskCommonError_NoMemory;
-  }
-  *pHandle = reinterpret_cast<VaskInitializationWriterHandle_t>(pContext);
-  return VaskCommonError_Success;
+  return vask::handle_open<Context_t>(pHandle);
 }
 
 extern "C" int VaskInitializationWriter_close(VaskInitializationWriterHandle_t* pHandle) {
-  if (pHandle == nullptr || *pHandle == 0) {
-    return VaskCommonError_InvalidArgument;
-  }
-  std::free(context_from(*pHandle));
-  *pHandle = 0;
-  return VaskCommonError_Success;
+  return vask::handle_close(pHandle);
 }
 
 extern "C" int VaskInitializationWriter_serialize(VaskInitializationWriterHandle_t handle,
