@@ -3,18 +3,16 @@
 #include <vask_common_c/common_buffer.h>
 #include <vask_common_c/common_error.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "fault.h"
+#include "folder.h"
 #include "heap.h"
 
 namespace {
@@ -23,42 +21,13 @@ using vask::test::FaultPoint;
 using vask::test::FaultScope;
 using vask::test::HeapCheck;
 
-// A fresh folder for each test, removed with its files afterwards.
+// A fresh folder for each test.
 class BufferTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/vask-buffer-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override {
-    for (const auto& name : names()) {
-      std::remove((folder_ + "/" + name).c_str());
-    }
-    rmdir(folder_.c_str());
-  }
-  std::string path(const std::string& name) const { return folder_ + "/" + name; }
-  void write(const std::string& name, const std::string& text) const {
-    std::ofstream(path(name), std::ios::binary) << text;
-  }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  std::vector<std::string> names() const {
-    std::vector<std::string> result;
-    DIR* pDir = opendir(folder_.c_str());
-    for (dirent* pEntry = readdir(pDir); pEntry != nullptr; pEntry = readdir(pDir)) {
-      const std::string name = pEntry->d_name;
-      if (name != "." && name != "..") {
-        result.push_back(name);
-      }
-    }
-    closedir(pDir);
-    return result;
-  }
+  std::string path(const std::string& name) const { return folder_.path(name); }
+  void write(const std::string& name, const std::string& text) const { folder_.write(name, text); }
+  std::string read(const std::string& name) const { return folder_.read(name); }
+  std::vector<std::string> names() const { return folder_.names(); }
   VaskCommonBuffer_t* load(const std::string& name, int expected = VaskCommonError_Success,
                            size_t offset = 0, size_t size = 0) {
     VaskCommonBuffer_t* pBuffer = nullptr;
@@ -71,7 +40,7 @@ class BufferTest : public testing::Test {
     return VaskCommonBuffer_save2(&buffer, file.c_str(), 0);
   }
 
-  std::string folder_;
+  vask::test::TempFolder folder_;
 };
 
 TEST_F(BufferTest, CreateAndDeleteAnEmptyRecord) {
@@ -144,7 +113,8 @@ TEST_F(BufferTest, LoadReportsFilesThatCannotBeRead) {
   }
   VaskCommonBuffer_t* pBuffer = nullptr;
   ASSERT_EQ(VaskCommonBuffer_create(&pBuffer), VaskCommonError_Success);
-  EXPECT_EQ(VaskCommonBuffer_load2(folder_.c_str(), 0, 0, pBuffer), VaskCommonError_IsDirectory);
+  EXPECT_EQ(VaskCommonBuffer_load2(folder_.root().c_str(), 0, 0, pBuffer),
+            VaskCommonError_IsDirectory);
   EXPECT_EQ(VaskCommonBuffer_load2("", 0, 0, pBuffer), VaskCommonError_NotFound);
   VaskCommonBuffer_delete(&pBuffer);
   EXPECT_EQ(heap.leaked(), 0);
@@ -232,9 +202,9 @@ TEST_F(BufferTest, SaveIntoAReadOnlyFolder) {
     GTEST_SKIP() << "root writes into every folder";
   }
   write("keep.ini", "old");
-  chmod(folder_.c_str(), 0555);
+  chmod(folder_.root().c_str(), 0555);
   EXPECT_EQ(save("new", path("keep.ini")), VaskCommonError_AccessDenied);
-  chmod(folder_.c_str(), 0755);
+  chmod(folder_.root().c_str(), 0755);
   EXPECT_EQ(read("keep.ini"), "old");
   EXPECT_EQ(names(), std::vector<std::string>{"keep.ini"});
 }

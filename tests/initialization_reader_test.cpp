@@ -4,14 +4,11 @@
 #include <vask_common_c/common_buffer.h>
 #include <vask_common_c/common_error.h>
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "fault.h"
+#include "folder.h"
 #include "heap.h"
 #include "reading.h"
 #include "sections.h"
@@ -111,27 +108,6 @@ TEST(ReaderParse, RefusesNullArguments) {
   EXPECT_EQ(VaskInitializationReader_close(&handle), VaskCommonError_Success);
 }
 
-TEST(ReaderOpen, RefusesAHeldHandleAndCloseRefusesAZeroHandle) {
-  VaskInitializationReaderHandle_t handle = 0;
-  ASSERT_EQ(VaskInitializationReader_open(&handle), VaskCommonError_Success);
-  const VaskInitializationReaderHandle_t held = handle;
-  EXPECT_EQ(VaskInitializationReader_open(&handle), VaskCommonError_InvalidArgument);
-  EXPECT_EQ(handle, held);
-  EXPECT_EQ(VaskInitializationReader_open(nullptr), VaskCommonError_InvalidArgument);
-  EXPECT_EQ(VaskInitializationReader_close(&handle), VaskCommonError_Success);
-  EXPECT_EQ(handle, 0U);
-  EXPECT_EQ(VaskInitializationReader_close(&handle), VaskCommonError_InvalidArgument);
-  EXPECT_EQ(VaskInitializationReader_close(nullptr), VaskCommonError_InvalidArgument);
-}
-
-TEST(ReaderOpen, ReportsAFailedAllocation) {
-  VASK_REQUIRE_ALLOCATION_FAULTS();
-  VaskInitializationReaderHandle_t handle = 0;
-  FaultScope fault(FaultPoint::Calloc, 1, 0);
-  EXPECT_EQ(VaskInitializationReader_open(&handle), VaskCommonError_NoMemory);
-  EXPECT_EQ(handle, 0U);
-}
-
 // Malformed texts: the code, the trace lines on the way up, and the sections
 // read before the failing one, whole.
 struct FailureCase {
@@ -191,28 +167,20 @@ INSTANTIATE_TEST_SUITE_P(
 class ReaderLoad : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/vask-reader-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
     ASSERT_EQ(VaskInitializationReader_open(&handle_), VaskCommonError_Success);
   }
   void TearDown() override {
     EXPECT_EQ(VaskInitializationReader_close(&handle_), VaskCommonError_Success);
-    for (const char* pName : {"a.ini", "empty.ini"}) {
-      std::remove(path(pName).c_str());
-    }
-    rmdir(folder_.c_str());
   }
-  std::string path(const std::string& name) const { return folder_ + "/" + name; }
+  std::string path(const std::string& name) const { return folder_.path(name); }
   std::string write(const std::string& name, const std::string& text) const {
-    std::ofstream(path(name), std::ios::binary) << text;
-    return path(name);
+    return folder_.write(name, text);
   }
   int load(const std::string& file, const SectionQueue& queue) const {
     return VaskInitializationReader_load(handle_, file.c_str(), queue.handle());
   }
 
-  std::string folder_;
+  vask::test::TempFolder folder_;
   VaskInitializationReaderHandle_t handle_ = 0;
 };
 
@@ -244,7 +212,7 @@ TEST_F(ReaderLoad, AFileThatCannotBeReadGivesTheBuffersCodeTracedOnce) {
     SectionQueue queue;
     EXPECT_EQ(load(missing, queue), VaskCommonError_NotFound);
     EXPECT_EQ(load("", queue), VaskCommonError_NotFound);
-    EXPECT_EQ(load(folder_, queue), VaskCommonError_IsDirectory);
+    EXPECT_EQ(load(folder_.root(), queue), VaskCommonError_IsDirectory);
     EXPECT_EQ(trace.lines(),
               (Lines{readerTrace("VaskInitializationReader_load", VaskCommonError_NotFound),
                      readerTrace("VaskInitializationReader_load", VaskCommonError_NotFound),

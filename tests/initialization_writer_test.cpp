@@ -4,18 +4,14 @@
 #include <vask_common_c/common_buffer.h>
 #include <vask_common_c/common_error.h>
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "fault.h"
+#include "folder.h"
 #include "heap.h"
 #include "reading.h"
 #include "sections.h"
@@ -170,27 +166,6 @@ TEST(WriterSerialize, RefusesNullArgumentsAndAFilledBuffer) {
   EXPECT_EQ(VaskInitializationWriter_close(&handle), VaskCommonError_Success);
 }
 
-TEST(WriterOpen, RefusesAHeldHandleAndCloseRefusesAZeroHandle) {
-  VaskInitializationWriterHandle_t handle = 0;
-  ASSERT_EQ(VaskInitializationWriter_open(&handle), VaskCommonError_Success);
-  const VaskInitializationWriterHandle_t held = handle;
-  EXPECT_EQ(VaskInitializationWriter_open(&handle), VaskCommonError_InvalidArgument);
-  EXPECT_EQ(handle, held);
-  EXPECT_EQ(VaskInitializationWriter_open(nullptr), VaskCommonError_InvalidArgument);
-  EXPECT_EQ(VaskInitializationWriter_close(&handle), VaskCommonError_Success);
-  EXPECT_EQ(handle, 0U);
-  EXPECT_EQ(VaskInitializationWriter_close(&handle), VaskCommonError_InvalidArgument);
-  EXPECT_EQ(VaskInitializationWriter_close(nullptr), VaskCommonError_InvalidArgument);
-}
-
-TEST(WriterOpen, ReportsAFailedAllocation) {
-  VASK_REQUIRE_ALLOCATION_FAULTS();
-  VaskInitializationWriterHandle_t handle = 0;
-  FaultScope fault(FaultPoint::Calloc, 1, 0);
-  EXPECT_EQ(VaskInitializationWriter_open(&handle), VaskCommonError_NoMemory);
-  EXPECT_EQ(handle, 0U);
-}
-
 // A failed queue operation inside the walk: the text written so far, the
 // traces, and the queues afterwards (rotated and short of a released item).
 struct WalkFaultCase {
@@ -342,42 +317,20 @@ TEST(WriterSerialize, AStreamThatRunsOutOfMemoryIsReportedAndNothingLeaks) {
 class WriterSave : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/vask-writer-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
     ASSERT_EQ(VaskInitializationWriter_open(&handle_), VaskCommonError_Success);
     fill(queue_, kWalkSections);
   }
   void TearDown() override {
     EXPECT_EQ(VaskInitializationWriter_close(&handle_), VaskCommonError_Success);
-    for (const auto& name : names()) {
-      std::remove(path(name).c_str());
-    }
-    rmdir(folder_.c_str());
   }
-  std::string path(const std::string& name) const { return folder_ + "/" + name; }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  std::vector<std::string> names() const {
-    std::vector<std::string> result;
-    DIR* pDir = opendir(folder_.c_str());
-    for (dirent* pEntry = readdir(pDir); pEntry != nullptr; pEntry = readdir(pDir)) {
-      if (std::strcmp(pEntry->d_name, ".") != 0 && std::strcmp(pEntry->d_name, "..") != 0) {
-        result.emplace_back(pEntry->d_name);
-      }
-    }
-    closedir(pDir);
-    return result;
-  }
+  std::string path(const std::string& name) const { return folder_.path(name); }
+  std::string read(const std::string& name) const { return folder_.read(name); }
+  std::vector<std::string> names() const { return folder_.names(); }
   int save(const std::string& file) const {
     return VaskInitializationWriter_save(handle_, file.c_str(), queue_.handle());
   }
 
-  std::string folder_;
+  vask::test::TempFolder folder_;
   VaskInitializationWriterHandle_t handle_ = 0;
   SectionQueue queue_;
 };
@@ -391,7 +344,7 @@ TEST_F(WriterSave, WritesTheTextAndLeavesTheQueueAsItWas) {
 }
 
 TEST_F(WriterSave, ReplacesAnExistingFileWhole) {
-  std::ofstream(path("out.ini")) << std::string(10000, '#') << "\n";
+  folder_.write("out.ini", std::string(10000, '#') + "\n");
   ASSERT_EQ(save(path("out.ini")), VaskCommonError_Success);
   EXPECT_EQ(read("out.ini"), kWalkText);
   EXPECT_EQ(names(), std::vector<std::string>{"out.ini"});
@@ -426,8 +379,7 @@ TEST_F(WriterSave, AFolderThatDoesNotExistGivesTheBuffersCodeAndLeavesNothing) {
 }
 
 TEST_F(WriterSave, PassesOnAFailedBufferCreationSerializationOrSave) {
-  const std::string file = path("out.ini");
-  std::ofstream(file) << "old\n";
+  const std::string file = folder_.write("out.ini", "old\n");
   struct Case {
     FaultPoint point;
     Lines traces;

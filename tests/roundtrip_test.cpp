@@ -7,15 +7,11 @@
 #include <vask_common_c/common_buffer.h>
 #include <vask_common_c/common_error.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "folder.h"
 #include "heap.h"
 #include "reading.h"
 #include "sections.h"
@@ -108,35 +104,23 @@ INSTANTIATE_TEST_SUITE_P(
 class RoundTripFile : public testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/vask-roundtrip-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
     ASSERT_EQ(VaskInitializationReader_open(&reader_), VaskCommonError_Success);
     ASSERT_EQ(VaskInitializationWriter_open(&writer_), VaskCommonError_Success);
   }
   void TearDown() override {
     VaskInitializationReader_close(&reader_);
     VaskInitializationWriter_close(&writer_);
-    std::remove((folder_ + "/first.ini").c_str());
-    std::remove((folder_ + "/second.ini").c_str());
-    rmdir(folder_.c_str());
-  }
-  static std::string read(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
   }
 
-  std::string folder_;
+  vask::test::TempFolder folder_;
   VaskInitializationReaderHandle_t reader_ = 0;
   VaskInitializationWriterHandle_t writer_ = 0;
 };
 
 TEST_P(RoundTripFile, LoadSaveLoadGivesEqualSectionsAndAStableText) {
   const std::string source = std::string(VASK_TEST_DATA_DIR) + "/" + GetParam();
-  const std::string first = folder_ + "/first.ini";
-  const std::string second = folder_ + "/second.ini";
+  const std::string first = folder_.path("first.ini");
+  const std::string second = folder_.path("second.ini");
   SectionQueue loaded;
   ASSERT_EQ(VaskInitializationReader_load(reader_, source.c_str(), loaded.handle()),
             VaskCommonError_Success);
@@ -149,7 +133,7 @@ TEST_P(RoundTripFile, LoadSaveLoadGivesEqualSectionsAndAStableText) {
   EXPECT_EQ(reloaded.view(), loaded.view());
   ASSERT_EQ(VaskInitializationWriter_save(writer_, second.c_str(), reloaded.handle()),
             VaskCommonError_Success);
-  EXPECT_EQ(read(second), read(first));
+  EXPECT_EQ(folder_.read("second.ini"), folder_.read("first.ini"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Data, RoundTripFile,
