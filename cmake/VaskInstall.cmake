@@ -109,8 +109,9 @@ if(CMAKE_CROSSCOMPILING)
     set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
   endif()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34)")
+  set(VASK_DEBIAN_LIBC "libc6 (>= 2.34)")
 else()
+  set(VASK_DEBIAN_LIBC "")
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   # The project's own libraries are not installed while packaging: dpkg-shlibdeps
   # finds them in the build tree (their package dependencies are named below).
@@ -121,8 +122,21 @@ else()
   endforeach()
 endif()
 
+# A Depends field from the non-empty arguments.
+function(vask_debian_depends out)
+  set(items)
+  foreach(item IN LISTS ARGN)
+    if(NOT item STREQUAL "")
+      list(APPEND items "${item}")
+    endif()
+  endforeach()
+  list(JOIN items ", " text)
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
 set(CPACK_DEBIAN_COMMON_C_PACKAGE_NAME libvask-common-c0)
 set(CPACK_DEBIAN_COMMON_C_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_COMMON_C_PACKAGE_DEPENDS "${VASK_DEBIAN_LIBC}")
 set(CPACK_COMPONENT_COMMON_C_DESCRIPTION
   "Support library of libvask_initialization\nByte buffer with whole-file load and atomic save, double-ended queue of pointers,\nmemory-backed output stream, process-wide tracer and result-code texts.")
 
@@ -134,7 +148,8 @@ set(CPACK_COMPONENT_COMMON_C_DEV_DESCRIPTION
 
 set(CPACK_DEBIAN_INITIALIZATION_PACKAGE_NAME libvask-initialization0)
 set(CPACK_DEBIAN_INITIALIZATION_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_INITIALIZATION_PACKAGE_DEPENDS "libvask-common-c0 (>= ${PROJECT_VERSION})")
+vask_debian_depends(CPACK_DEBIAN_INITIALIZATION_PACKAGE_DEPENDS
+  "libvask-common-c0 (>= ${PROJECT_VERSION})" "${VASK_DEBIAN_LIBC}")
 set(CPACK_COMPONENT_INITIALIZATION_DESCRIPTION
   "Reads and writes initialization files\nLoads a file or parses a text buffer of sections, comment lines and key=value\nmembers into a queue the host owns, and writes such a queue back in a fixed layout.")
 
@@ -156,7 +171,8 @@ foreach(component IN LISTS VASK_INSTALL_COMPONENTS)
 endforeach()
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME vask-ini)
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS "libvask-initialization0 (>= ${PROJECT_VERSION})")
+vask_debian_depends(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS
+  "libvask-initialization0 (>= ${PROJECT_VERSION})" "${VASK_DEBIAN_LIBC}")
 set(CPACK_DEBIAN_TOOL_DESCRIPTION
   "Command-line tool for initialization files\nvask-ini works on initialization files from the command line, through libvask_initialization.")
 
