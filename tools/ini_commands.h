@@ -1,0 +1,29 @@
+// The tool's subcommands. Each takes its parsed command line, writes its
+// output to stdout and returns the exit code; failures are thrown as ToolError.
+#ifndef VASK_TOOLS_INI_COMMANDS_H
+#define VASK_TOOLS_INI_COMMANDS_H
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vask_ini {
+
+struct Invocation {
+  std::vector<std::string> arguments;  // after the command name, FILE first
+  std::set<std::string> flags;         // the command's own options, e.g. "--all"
+
+  bool has(const std::string& flag) const { return flags.contains(flag); }
+};
+
+int command_get(const Invocation& call);
+int command_set(const Invocation& call);
+int command_del(const Invocation& call);
+int command_list(const Invocation& call);
+int command_dump(const Invocation& call);
+int command_fmt(const Invocation& call);
+int command_check(const Invocation& call);
+
+}  // namespace vask_ini
+
+#endif  // VASK_TOOLS_INI_COMMANDS_H

@@ -1,0 +1,106 @@
+#include "ini_text.h"
+
+#include <vask_common_c/common_error.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace vask_ini {
+
+namespace {
+
+// Messages stay one readable line even for very long file lines.
+constexpr size_t kShownLength = 60;
+
+void escape_append(char character, std::string* pText) {
+  switch (character) {
+    case '\t':
+      *pText += "\\t";
+      return;
+    case '\r':
+      *pText += "\\r";
+      return;
+    case '\n':
+      *pText += "\\n";
+      return;
+    case '\0':
+      *pText += "\\0";
+      return;
+    case '\\':
+      *pText += "\\\\";
+      return;
+    default:
+      break;
+  }
+  const auto byte = static_cast<unsigned char>(character);
+  if (byte < 0x20 || byte == 0x7f) {
+    char hex[8];
+    (void)std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+    *pText += hex;
+    return;
+  }
+  *pText += character;
+}
+
+}  // namespace
+
+bool isBlank(char character) {
+  return std::isspace(static_cast<unsigned char>(character)) != 0;
+}
+
+bool hasNonBlank(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return !isBlank(c); });
+}
+
+std::string_view trimBlanks(std::string_view text) {
+  while (!text.empty() && isBlank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && isBlank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+std::string escaped(std::string_view text) {
+  const bool isLong = text.size() > kShownLength;
+  std::string result;
+  for (char character : text.substr(0, isLong ? kShownLength - 3 : text.size())) {
+    escape_append(character, &result);
+  }
+  if (isLong) {
+    result += "...";
+  }
+  return result;
+}
+
+std::string quoted(std::string_view text) {
+  return "'" + escaped(text) + "'";
+}
+
+std::string bracketed(std::string_view name) {
+  return "[" + escaped(name) + "]";
+}
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    lines.push_back(text.substr(0, end));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  }
+  return lines;
+}
+
+std::vector<std::string_view> nonEmptyLines(std::string_view text) {
+  std::vector<std::string_view> lines = splitLines(text);
+  std::erase_if(lines, [](std::string_view line) { return line.empty(); });
+  return lines;
+}
+
+std::string codeText(int code) {
+  return VaskCommonError_text(code);
+}
+
+}  // namespace vask_ini
