@@ -5,6 +5,7 @@
 #include <vask_common_c/common_buffer.h>
 #include <vask_common_c/common_error.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -73,9 +74,9 @@ const char* line_find(const char* pBegin, const char* pEnd, char c) {
   return nullptr;
 }
 
-// Copies characters from pFrom into pTarget until pEnd, a zero byte, or one of `pStops`.
-void line_copyUntil(const char* pFrom, const char* pEnd, const char* pStops, char* pTarget) {
-  while (pFrom < pEnd && *pFrom != '\0' && std::strchr(pStops, *pFrom) == nullptr) {
+// Copies characters from pFrom into pTarget until pEnd, a zero byte, or `stop`.
+void line_copyUntil(const char* pFrom, const char* pEnd, char stop, char* pTarget) {
+  while (pFrom < pEnd && *pFrom != '\0' && *pFrom != stop) {
     *pTarget++ = *pFrom++;
   }
 }
@@ -154,8 +155,41 @@ int section_readHeader(Context_t* /*pContext*/, Block_t* pBlock,
   // A second header before any member replaces the first.
   std::free(pSection->pHeader);
   pSection->pHeader = pHeader;
-  line_copyUntil(pBlock->pBegin + 1, pBlock->pEnd, "]", pHeader);
+  line_copyUntil(pBlock->pBegin + 1, pBlock->pEnd, ']', pHeader);
   return VaskCommonError_Success;
+}
+
+// The end of a value: the first space, marker, LF or zero byte in [pFrom, pEnd),
+// or pEnd. One table test per byte.
+const char* value_end(const char* pFrom, const char* pEnd) {
+  static constexpr auto kStop = [] {
+    std::array<bool, 256> stop{};
+    for (const unsigned char c : {' ', '#', ';', '\n', '\0'}) {
+      stop[c] = true;
+    }
+    return stop;
+  }();
+  while (pFrom < pEnd && !kStop[static_cast<unsigned char>(*pFrom)]) {
+    ++pFrom;
+  }
+  return pFrom;
+}
+
+// The trailing-comment marker of a member line, given where its value ends: the
+// first '#' after the '=', or when there is none the first ';'. Neither can stand
+// inside the value, so the search starts at the value's end.
+const char* member_marker(const char* pValueEnd, const char* pEnd) {
+  if (pValueEnd == pEnd || *pValueEnd == '\0') {
+    return nullptr;  // a zero byte ends the line's text: nothing after it is seen
+  }
+  if (*pValueEnd == '#') {
+    return pValueEnd;
+  }
+  const char* pMarker = line_find(pValueEnd, pEnd, '#');
+  if (pMarker == nullptr) {
+    pMarker = *pValueEnd == ';' ? pValueEnd : line_find(pValueEnd, pEnd, ';');
+  }
+  return pMarker;
 }
 
 // Fills key, value and trailing comment of a member line whose first '=' is at
@@ -167,10 +201,8 @@ int member_fill(const Block_t* pBlock, const char* pEqual, VaskInitializationMem
     return VaskCommonError_NoMemory;
   }
   // The marker search starts after the '=': a '#' or ';' in the key is part of the key.
-  const char* pMarker = line_find(pEqual + 1, pBlock->pEnd, '#');
-  if (pMarker == nullptr) {
-    pMarker = line_find(pEqual + 1, pBlock->pEnd, ';');
-  }
+  const char* pValueStop = value_end(pEqual + 1, pBlock->pEnd);
+  const char* pMarker = member_marker(pValueStop, pBlock->pEnd);
   const char* pValueEnd = pMarker != nullptr ? pMarker : pBlock->pEnd;
   pMember->pValue = static_cast<char*>(std::calloc(static_cast<size_t>(pValueEnd - pEqual), 1));
   if (pMember->pValue == nullptr) {
@@ -179,7 +211,7 @@ int member_fill(const Block_t* pBlock, const char* pEqual, VaskInitializationMem
   }
   std::memcpy(pMember->pKey, pBlock->pBegin, static_cast<size_t>(pEqual - pBlock->pBegin));
   if (pEqual != pBlock->pBegin) {  // an empty key ends the scan: the value stays empty
-    line_copyUntil(pEqual + 1, pValueEnd, " #;\n", pMember->pValue);
+    std::memcpy(pMember->pValue, pEqual + 1, static_cast<size_t>(pValueStop - (pEqual + 1)));
   }
   if (pMarker != nullptr) {
     // Without memory for the comment the member keeps a null comment and reading goes on.
