@@ -43,6 +43,14 @@ void escape_append(char character, std::string* pText) {
   *pText += character;
 }
 
+// Built by appending: "x" + std::string&& trips a false -Wrestrict in GCC 12 at -O3.
+std::string enclosed(char open, std::string_view text, char close) {
+  std::string result(1, open);
+  result += escaped(text);
+  result += close;
+  return result;
+}
+
 }  // namespace
 
 bool isBlank(char character) {
@@ -76,11 +84,11 @@ std::string escaped(std::string_view text) {
 }
 
 std::string quoted(std::string_view text) {
-  return "'" + escaped(text) + "'";
+  return enclosed('\'', text, '\'');
 }
 
 std::string bracketed(std::string_view name) {
-  return "[" + escaped(name) + "]";
+  return enclosed('[', name, ']');
 }
 
 std::vector<std::string_view> splitLines(std::string_view text) {
