@@ -3,22 +3,26 @@
 
 #include <pthread.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-constexpr size_t kFirstCapacity = 4;
+// Queues of one or two items (a section's comments, many a section's members)
+// keep them inside the record, in room the allocator would round it up to anyway.
+constexpr uint32_t kInlineCapacity = 2;
+constexpr uint32_t kMostCapacity = uint32_t{1} << 31;
 
-// A ring of item pointers. The ring array is made on the first push, so an
-// empty queue (most comment queues) costs only this record.
+// A ring of item pointers. Its array is the record's own until it outgrows it.
 struct DQueue_t {
   void** ppItem;
-  size_t capacity;  // 0 or a power of two
-  size_t head;      // index of the front item
   size_t count;
+  uint32_t head;      // index of the front item
+  uint32_t capacity;  // a power of two
   VaskCommonDQueueDeleteDataHandler_t pDeleteDataHandler;
   pthread_mutex_t* pMutex;  // null unless the queue was opened thread-safe
+  void* pInline[kInlineCapacity];
 };
 
 DQueue_t* queue_from(VaskCommonDQueueHandle_t handle) {
@@ -45,27 +49,27 @@ class Lock {
   pthread_mutex_t* pMutex_;
 };
 
-// Moves the items, front first, into a ring twice as large. Leaves the queue
-// untouched when the allocation fails.
+// Moves the items, front first, into a ring twice as large. Leaves the queue untouched
+// when the allocation fails.
 int queue_grow(DQueue_t* pQueue) {
-  const size_t capacity = pQueue->capacity == 0 ? kFirstCapacity : pQueue->capacity * 2;
-  if (capacity > SIZE_MAX / sizeof(void*)) {
+  if (pQueue->capacity >= kMostCapacity) {
     return VaskCommonError_NoMemory;
   }
-  auto** ppItem = static_cast<void**>(std::malloc(capacity * sizeof(void*)));
+  const uint32_t capacity = pQueue->capacity * 2;
+  auto** ppItem = static_cast<void**>(std::malloc(size_t{capacity} * sizeof(void*)));
   if (ppItem == nullptr) {
     return VaskCommonError_NoMemory;
   }
   const size_t firstRun = pQueue->capacity - pQueue->head;
-  if (pQueue->count == 0) {
-    // nothing to move (and no old ring at all before the first push)
-  } else if (pQueue->count <= firstRun) {
+  if (pQueue->count <= firstRun) {
     std::memcpy(ppItem, pQueue->ppItem + pQueue->head, pQueue->count * sizeof(void*));
   } else {
     std::memcpy(ppItem, pQueue->ppItem + pQueue->head, firstRun * sizeof(void*));
     std::memcpy(ppItem + firstRun, pQueue->ppItem, (pQueue->count - firstRun) * sizeof(void*));
   }
-  std::free(static_cast<void*>(pQueue->ppItem));
+  if (pQueue->ppItem != pQueue->pInline) {
+    std::free(static_cast<void*>(pQueue->ppItem));
+  }
   pQueue->ppItem = ppItem;
   pQueue->capacity = capacity;
   pQueue->head = 0;
@@ -101,6 +105,8 @@ extern "C" int VaskCommonDQueue_open(const VaskCommonDQueueOpenParam_t* pParam,
     return VaskCommonError_NoMemory;
   }
   pQueue->pDeleteDataHandler = pParam->pDeleteDataHandler;
+  pQueue->ppItem = pQueue->pInline;
+  pQueue->capacity = kInlineCapacity;
   *pHandle = reinterpret_cast<VaskCommonDQueueHandle_t>(pQueue);
   return VaskCommonError_Success;
 }
@@ -121,7 +127,9 @@ extern "C" int VaskCommonDQueue_close(VaskCommonDQueueHandle_t* pHandle) {
     pthread_mutex_destroy(pQueue->pMutex);
     std::free(pQueue->pMutex);
   }
-  std::free(static_cast<void*>(pQueue->ppItem));
+  if (pQueue->ppItem != pQueue->pInline) {
+    std::free(static_cast<void*>(pQueue->ppItem));
+  }
   std::free(pQueue);
   *pHandle = 0;
   return VaskCommonError_Success;
