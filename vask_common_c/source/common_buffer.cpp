@@ -266,6 +266,10 @@ extern "C" int VaskCommonBuffer_load2(const char* pFilename, size_t offset, size
     hint = offset < fileSize ? fileSize - offset : 0;
     if (size != 0 && size < hint) {
       hint = size;
+    } else if (hint < SIZE_MAX) {
+      // One byte of room past the end, so that the read which finds the end
+      // does not first double the text.
+      ++hint;
     }
   }
   Text_t text;
