@@ -5,7 +5,8 @@
 #include <vask_common_c/common_buffer.h>
 #include <vask_common_c/common_error.h>
 
-#include <array>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -64,14 +65,49 @@ Context_t* context_from(VaskInitializationReaderHandle_t handle) {
   return reinterpret_cast<Context_t*>(handle);
 }
 
-// The first `c` in [pBegin, pEnd); a zero byte ends the search, as it ends the line's text.
-const char* line_find(const char* pBegin, const char* pEnd, char c) {
-  for (const char* pCurrent = pBegin; pCurrent < pEnd && *pCurrent != '\0'; ++pCurrent) {
-    if (*pCurrent == c) {
-      return pCurrent;
+// Sixteen bytes at a time where the compiler offers portable vectors (SSE2 on
+// x86-64, NEON on 64-bit Arm); byte by byte elsewhere and for the tail.
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define VASK_READER_VECTORS 1
+using Chunk_t = unsigned char __attribute__((vector_size(16)));
+#endif
+
+// The first byte in [pFrom, pEnd) that is one of kStops, or pEnd.
+template <unsigned char... kStops>
+const char* line_scan(const char* pFrom, const char* pEnd) {
+#ifdef VASK_READER_VECTORS
+  while (pEnd - pFrom >= static_cast<ptrdiff_t>(sizeof(Chunk_t))) {
+    Chunk_t chunk;
+    std::memcpy(&chunk, pFrom, sizeof(chunk));
+    const auto hits = ((chunk == kStops) | ...);  // 0xff in every byte that is a stop
+    uint64_t low = 0;
+    uint64_t high = 0;
+    std::memcpy(&low, &hits, sizeof(low));
+    std::memcpy(&high, reinterpret_cast<const char*>(&hits) + sizeof(low), sizeof(high));
+    if (low != 0) {
+      return pFrom + __builtin_ctzll(low) / 8;
     }
+    if (high != 0) {
+      return pFrom + sizeof(low) + __builtin_ctzll(high) / 8;
+    }
+    pFrom += sizeof(chunk);
   }
-  return nullptr;
+#endif
+  while (pFrom < pEnd) {
+    const auto c = static_cast<unsigned char>(*pFrom);
+    if (((c == kStops) || ...)) {
+      break;
+    }
+    ++pFrom;
+  }
+  return pFrom;
+}
+
+// The first `c` in [pBegin, pEnd); a zero byte ends the search, as it ends the line's text.
+template <char c>
+const char* line_find(const char* pBegin, const char* pEnd) {
+  const char* pFound = line_scan<static_cast<unsigned char>(c), 0>(pBegin, pEnd);
+  return pFound < pEnd && *pFound == c ? pFound : nullptr;
 }
 
 // Copies characters from pFrom into pTarget until pEnd, a zero byte, or `stop`.
@@ -160,19 +196,9 @@ int section_readHeader(Context_t* /*pContext*/, Block_t* pBlock,
 }
 
 // The end of a value: the first space, marker, LF or zero byte in [pFrom, pEnd),
-// or pEnd. One table test per byte.
+// or pEnd.
 const char* value_end(const char* pFrom, const char* pEnd) {
-  static constexpr auto kStop = [] {
-    std::array<bool, 256> stop{};
-    for (const unsigned char c : {' ', '#', ';', '\n', '\0'}) {
-      stop[c] = true;
-    }
-    return stop;
-  }();
-  while (pFrom < pEnd && !kStop[static_cast<unsigned char>(*pFrom)]) {
-    ++pFrom;
-  }
-  return pFrom;
+  return line_scan<' ', '#', ';', '\n', 0>(pFrom, pEnd);
 }
 
 // The trailing-comment marker of a member line, given where its value ends: the
@@ -185,9 +211,9 @@ const char* member_marker(const char* pValueEnd, const char* pEnd) {
   if (*pValueEnd == '#') {
     return pValueEnd;
   }
-  const char* pMarker = line_find(pValueEnd, pEnd, '#');
+  const char* pMarker = line_find<'#'>(pValueEnd, pEnd);
   if (pMarker == nullptr) {
-    pMarker = *pValueEnd == ';' ? pValueEnd : line_find(pValueEnd, pEnd, ';');
+    pMarker = *pValueEnd == ';' ? pValueEnd : line_find<';'>(pValueEnd, pEnd);
   }
   return pMarker;
 }
@@ -237,7 +263,7 @@ int section_readMember(Context_t* /*pContext*/, Block_t* pBlock,
     return result;
   }
   MemberOwner member(pCreated);
-  const char* pEqual = line_find(pBlock->pBegin, pBlock->pEnd, '=');
+  const char* pEqual = line_find<'='>(pBlock->pBegin, pBlock->pEnd);
   if (pEqual == nullptr) {
     VASK_TRACE_ERROR(VaskCommonError_InvalidArgument);
     return VaskCommonError_InvalidArgument;
