@@ -44,7 +44,11 @@ template <typename Record_t, int (*Delete)(Record_t**)>
 class Owner {
  public:
   explicit Owner(Record_t* pRecord) : pRecord_(pRecord) {}
-  ~Owner() { (void)Delete(&pRecord_); }
+  ~Owner() {
+    if (pRecord_ != nullptr) {
+      (void)Delete(&pRecord_);
+    }
+  }
   Owner(const Owner&) = delete;
   Owner& operator=(const Owner&) = delete;
   Record_t* get() const { return pRecord_; }
