@@ -174,6 +174,6 @@ set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
 vask_debian_depends(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS
   "libvask-initialization0 (>= ${PROJECT_VERSION})" "${VASK_DEBIAN_LIBC}")
 set(CPACK_DEBIAN_TOOL_DESCRIPTION
-  "Command-line tool for initialization files\nvask-ini works on initialization files from the command line, through libvask_initialization.")
+  "Command-line tool for initialization files\nvask-ini reads and edits initialization files through libvask_initialization:\nget, set, del, list, dump, fmt and check.")
 
 include(CPack)

@@ -29,3 +29,12 @@ debs=(./build-pkg/*.deb)
 apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${debs[@]}"
 dpkg -s "${packages[@]}" | grep -E '^(Package|Status|Version):'
 bash tests/install/run.sh --prefix /usr --generator Ninja
+# The tool's package, when there is one, runs against the installed libraries.
+if printf '%s\n' "${packages[@]}" | grep -qx vask-ini; then
+  sample="$(mktemp)"
+  printf '[s]\nk=v\n' >"${sample}"
+  value="$(/usr/bin/vask-ini get "${sample}" s k)"
+  rm -f "${sample}"
+  [ "${value}" = "v" ] || { echo "installed vask-ini printed '${value}', expected 'v'" >&2; exit 1; }
+  echo "installed vask-ini ok"
+fi
