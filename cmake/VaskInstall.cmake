@@ -48,7 +48,7 @@ foreach(package IN ITEMS VaskCommonC VaskInitialization)
   configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/${package}Config.cmake.in
     ${PROJECT_BINARY_DIR}/package/${package}Config.cmake
     INSTALL_DESTINATION ${VASK_PACKAGE_DIR}/${package})
-  # One SONAME for all 0.x releases: any of them serves a request for another.
+  # Compatible within a major version, as the SONAME (.so.0) is.
   write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/${package}ConfigVersion.cmake
     VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
   install(FILES ${PROJECT_BINARY_DIR}/package/${package}Config.cmake
