@@ -7,32 +7,65 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "initialization_handle.h"
 #include "initialization_trace.h"
 
 namespace {
 
+// Text on its way to the stream, gathered so that the stream gets one write per
+// few kilobytes instead of several small ones per line.
+struct Gather_t {
+  char bytes[4096];
+  size_t size;
+};
+
 // The writer's state; a writer handle points to one.
 struct Context_t {
   VaskCommonStdioFile_t* pStream;  // set only while a serialization runs
+  Gather_t* pGather;               // likewise: the serialization's own gathering
 };
 
 Context_t* context_from(VaskInitializationWriterHandle_t handle) {
   return reinterpret_cast<Context_t*>(handle);
 }
 
-// The stream is ours alone while it is written, so its lock is never needed;
-// fixed text goes out without format parsing. Write results are not looked at:
-// a stream that fails is caught when it is closed.
-void stream_text(VaskCommonStdioFile_t* pStream, const char* pText) {
-  if (pText != nullptr) {
-    (void)fputs_unlocked(pText, pStream);
+// The stream is ours alone while it is written, so its lock is never needed.
+// Write results are not looked at: a stream that fails is caught when it is closed.
+void stream_flush(Context_t* pContext) {
+  Gather_t* pGather = pContext->pGather;
+  if (pGather->size > 0) {
+    (void)fwrite_unlocked(pGather->bytes, 1, pGather->size, pContext->pStream);
+    pGather->size = 0;
   }
 }
 
-void stream_character(VaskCommonStdioFile_t* pStream, char c) {
-  (void)fputc_unlocked(c, pStream);
+void stream_bytes(Context_t* pContext, const char* pBytes, size_t size) {
+  Gather_t* pGather = pContext->pGather;
+  if (size > sizeof(pGather->bytes) - pGather->size) {
+    stream_flush(pContext);
+    if (size > sizeof(pGather->bytes)) {
+      (void)fwrite_unlocked(pBytes, 1, size, pContext->pStream);
+      return;
+    }
+  }
+  std::memcpy(pGather->bytes + pGather->size, pBytes, size);
+  pGather->size += size;
+}
+
+void stream_text(Context_t* pContext, const char* pText) {
+  if (pText != nullptr) {
+    stream_bytes(pContext, pText, std::strlen(pText));
+  }
+}
+
+void stream_character(Context_t* pContext, char c) {
+  Gather_t* pGather = pContext->pGather;
+  if (pGather->size == sizeof(pGather->bytes)) {
+    stream_flush(pContext);
+  }
+  pGather->bytes[pGather->size++] = c;
 }
 
 int section_writeComment(Context_t* pContext, VaskInitializationSection_t* pSection) {
@@ -47,8 +80,8 @@ int section_writeComment(Context_t* pContext, VaskInitializationSection_t* pSect
       VASK_TRACE_ERROR(result);
       return result;
     }
-    stream_text(pContext->pStream, static_cast<const char*>(pItem));
-    stream_character(pContext->pStream, '\n');
+    stream_text(pContext, static_cast<const char*>(pItem));
+    stream_character(pContext, '\n');
     result = VaskCommonDQueue_pushBack(pSection->hComment, &pItem);
     if (result != VaskCommonError_Success) {
       std::free(pItem);
@@ -56,30 +89,30 @@ int section_writeComment(Context_t* pContext, VaskInitializationSection_t* pSect
       return result;
     }
   }
-  stream_character(pContext->pStream, '\n');
+  stream_character(pContext, '\n');
   return VaskCommonError_Success;
 }
 
 int section_writeHeader(Context_t* pContext, VaskInitializationSection_t* pSection) {
   if (pSection->pHeader != nullptr) {
-    stream_character(pContext->pStream, '[');
-    stream_text(pContext->pStream, pSection->pHeader);
-    stream_text(pContext->pStream, "]\n\n");
+    stream_character(pContext, '[');
+    stream_text(pContext, pSection->pHeader);
+    stream_text(pContext, "]\n\n");
   }
   return VaskCommonError_Success;
 }
 
-void member_write(VaskCommonStdioFile_t* pStream, const VaskInitializationMember_t* pMember) {
+void member_write(Context_t* pContext, const VaskInitializationMember_t* pMember) {
   if (pMember != nullptr && pMember->pKey != nullptr && pMember->pValue != nullptr) {
-    stream_text(pStream, pMember->pKey);
-    stream_character(pStream, '=');
-    stream_text(pStream, pMember->pValue);
+    stream_text(pContext, pMember->pKey);
+    stream_character(pContext, '=');
+    stream_text(pContext, pMember->pValue);
   }
   if (pMember != nullptr && pMember->pComment != nullptr) {
-    stream_character(pStream, ' ');
-    stream_text(pStream, pMember->pComment);
+    stream_character(pContext, ' ');
+    stream_text(pContext, pMember->pComment);
   }
-  stream_character(pStream, '\n');
+  stream_character(pContext, '\n');
 }
 
 int section_writeMember(Context_t* pContext, VaskInitializationSection_t* pSection) {
@@ -92,7 +125,7 @@ int section_writeMember(Context_t* pContext, VaskInitializationSection_t* pSecti
       return result;
     }
     auto* pMember = static_cast<VaskInitializationMember_t*>(pItem);
-    member_write(pContext->pStream, pMember);
+    member_write(pContext, pMember);
     result = VaskCommonDQueue_pushBack(pSection->hMember, &pItem);
     if (result != VaskCommonError_Success) {
       (void)VaskInitializationMember_delete(&pMember);
@@ -114,7 +147,7 @@ int section_write(Context_t* pContext, VaskCommonDQueueHandle_t hQueueSection) {
     }
     auto* pSection = static_cast<VaskInitializationSection_t*>(pItem);
     if (i > 0) {
-      stream_character(pContext->pStream, '\n');
+      stream_character(pContext, '\n');
     }
     if (pSection != nullptr) {
       result = section_writeComment(pContext, pSection);
@@ -163,7 +196,12 @@ extern "C" int VaskInitializationWriter_serialize(VaskInitializationWriterHandle
     VASK_TRACE_ERROR(result);
     return result;
   }
+  Gather_t gather;
+  gather.size = 0;
+  pContext->pGather = &gather;
   result = section_write(pContext, hQueueSection);
+  stream_flush(pContext);
+  pContext->pGather = nullptr;
   if (result != VaskCommonError_Success) {
     VASK_TRACE_WARNING(result);  // the text written so far is kept
   }
