@@ -115,10 +115,10 @@ const char* line_find(const char* pBegin, const char* pEnd) {
 }
 
 // Copies characters from pFrom into pTarget until pEnd, a zero byte, or `stop`.
-void line_copyUntil(const char* pFrom, const char* pEnd, char stop, char* pTarget) {
-  while (pFrom < pEnd && *pFrom != '\0' && *pFrom != stop) {
-    *pTarget++ = *pFrom++;
-  }
+template <char stop>
+void line_copyUntil(const char* pFrom, const char* pEnd, char* pTarget) {
+  const char* pStop = line_scan<static_cast<unsigned char>(stop), 0>(pFrom, pEnd);
+  std::memcpy(pTarget, pFrom, static_cast<size_t>(pStop - pFrom));
 }
 
 BlockType_t block_typeOf(char first) {
@@ -195,7 +195,7 @@ int section_readHeader(Context_t* /*pContext*/, Block_t* pBlock,
   // A second header before any member replaces the first.
   std::free(pSection->pHeader);
   pSection->pHeader = pHeader;
-  line_copyUntil(pBlock->pBegin + 1, pBlock->pEnd, ']', pHeader);
+  line_copyUntil<']'>(pBlock->pBegin + 1, pBlock->pEnd, pHeader);
   return VaskCommonError_Success;
 }
 
