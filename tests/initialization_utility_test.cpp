@@ -12,6 +12,10 @@ struct SizeCase {
   size_t count;
 };
 
+void PrintTo(const SizeCase& c, std::ostream* pOut) {
+  *pOut << testing::PrintToString(c.range);
+}
+
 class UtilitySize : public testing::TestWithParam<SizeCase> {};
 
 TEST_P(UtilitySize, CountsOuterCommasPlusOneUnlessAllBlank) {
@@ -49,6 +53,10 @@ struct SpaceCase {
   std::string text;
   size_t stop;
 };
+
+void PrintTo(const SpaceCase& c, std::ostream* pOut) {
+  *pOut << testing::PrintToString(c.text);
+}
 
 class UtilityIgnoreSpaces : public testing::TestWithParam<SpaceCase> {};
 
