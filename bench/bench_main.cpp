@@ -9,6 +9,7 @@
 // Rates are bytes per second of the file read (parse, load, release) or of the
 // text written (serialize, save), in MB of 10^6 bytes, the median of the repetitions.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -155,12 +156,24 @@ HeapCount_t memory_measure(Library* pLibrary, const std::string& path) {
   return count;
 }
 
+// Makes the allocator finish the work it defers after frees: a request too large
+// for its caches has it merge every freed small block first (in glibc, into larger
+// free chunks). Done before every timed operation, so that no operation pays for
+// what the previous one freed; and inside the timed release, which caused it.
+void heap_settle() {
+  constexpr size_t kLargeRequest = 4096;
+  void* pBlock = std::malloc(kLargeRequest);
+  benchmark::DoNotOptimize(pBlock);
+  std::free(pBlock);
+}
+
 // ---------------------------------------------------------------------------
 // Benchmarks. Each times only the operation itself (manual time); building the
 // document to release, or releasing what was parsed, happens outside the clock.
 
 void bench_parse(benchmark::State& state, Library* pLibrary, const File_t* pFile) {
   for (auto _ : state) {
+    heap_settle();
     const Clock::time_point start = Clock::now();
     void* pDocument = pLibrary->parse(pFile->text.c_str(), pFile->text.size());
     state.SetIterationTime(seconds_since(start));
@@ -175,6 +188,7 @@ void bench_parse(benchmark::State& state, Library* pLibrary, const File_t* pFile
 
 void bench_load(benchmark::State& state, Library* pLibrary, const File_t* pFile) {
   for (auto _ : state) {
+    heap_settle();
     const Clock::time_point start = Clock::now();
     void* pDocument = pLibrary->load(pFile->path.c_str());
     state.SetIterationTime(seconds_since(start));
@@ -194,8 +208,10 @@ void bench_release(benchmark::State& state, Library* pLibrary, const File_t* pFi
       state.SkipWithError("parse failed");
       break;
     }
+    heap_settle();
     const Clock::time_point start = Clock::now();
     pLibrary->release(pDocument);
+    heap_settle();  // the allocator's deferred work for what was freed belongs to the release
     state.SetIterationTime(seconds_since(start));
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * pFile->text.size()));
@@ -224,6 +240,7 @@ void bench_serialize(benchmark::State& state, Library* pLibrary, Library* pVask,
   size_t bytes = 0;
   for (auto _ : state) {
     Output_t output;
+    heap_settle();
     const Clock::time_point start = Clock::now();
     const bool isDone = pDocument != nullptr && pLibrary->serialize(pDocument, &output);
     state.SetIterationTime(seconds_since(start));
@@ -245,6 +262,7 @@ void bench_save(benchmark::State& state, Library* pLibrary, Library* pVask, cons
   floor_prepare(pLibrary, pVask, pFile);
   void* pDocument = pLibrary->parse(pFile->text.c_str(), pFile->text.size());
   for (auto _ : state) {
+    heap_settle();
     const Clock::time_point start = Clock::now();
     const bool isDone = pDocument != nullptr && pLibrary->save(pDocument, outputPath.c_str());
     state.SetIterationTime(seconds_since(start));
@@ -281,6 +299,7 @@ size_t lines_count(const char* pData, size_t size) {
 
 void bench_memchrParse(benchmark::State& state, const File_t* pFile) {
   for (auto _ : state) {
+    heap_settle();
     const Clock::time_point start = Clock::now();
     benchmark::DoNotOptimize(lines_count(pFile->text.data(), pFile->text.size()));
     state.SetIterationTime(seconds_since(start));
@@ -290,6 +309,7 @@ void bench_memchrParse(benchmark::State& state, const File_t* pFile) {
 
 void bench_memchrLoad(benchmark::State& state, const File_t* pFile) {
   for (auto _ : state) {
+    heap_settle();
     const Clock::time_point start = Clock::now();
     std::FILE* pStream = std::fopen(pFile->path.c_str(), "rb");
     auto* pData = static_cast<char*>(std::malloc(pFile->text.size() + 1));
@@ -529,73 +549,12 @@ void table_notes(const std::vector<File_t>& files) {
   }
 }
 
-}  // namespace
-}  // namespace vask::bench
-
-int main(int argc, char** argv) {
-  using namespace vask::bench;
-  std::string corpus;
-  bool isTable = false;
-  bool isMemory = true;
-  int repetitions = 3;
-  std::vector<char*> rest{argv[0]};
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "--corpus" && i + 1 < argc) {
-      corpus = argv[++i];
-    } else if (argument == "--table") {
-      isTable = true;
-    } else if (argument == "--no-memory") {
-      isMemory = false;
-    } else if (argument == "--repetitions" && i + 1 < argc) {
-      repetitions = std::max(1, std::atoi(argv[++i]));
-    } else {
-      rest.push_back(argv[i]);
-    }
-  }
-  if (corpus.empty()) {
-    std::fprintf(stderr, "usage: %s --corpus <folder> [--table] [--repetitions N] [flags]\n",
-                 argv[0]);
-    return 2;
-  }
-  int restCount = static_cast<int>(rest.size());
-  benchmark::Initialize(&restCount, rest.data());
-
-  std::vector<std::unique_ptr<Library>> libraries = libraries_make();
-  Library* pVask = libraries.front().get();
-  Library* pFloor = floor_find(libraries);
-  Table_t table;
-  for (const auto& pLibrary : libraries) {
-    table.libraries.push_back(pLibrary->name());
-    if (pLibrary->isPeer()) {
-      table.peers.push_back(pLibrary->name());
-    }
-  }
-
-  std::vector<File_t> files;
-  for (const char* pShape : kShapes) {
-    for (const char* pSize : kSizes) {
-      File_t file;
-      file.shape = pShape;
-      file.size = pSize;
-      file.path = corpus + "/" + file.name() + ".ini";
-      if (!file_read(file.path, &file.text)) {
-        std::fprintf(stderr, "cannot read %s (run vask_bench_corpus first)\n", file.path.c_str());
-        return 1;
-      }
-      files.push_back(std::move(file));
-    }
-  }
-  for (File_t& file : files) {
-    void* pDocument = pFloor->parse(file.text.c_str(), file.text.size());
-    file.expected = pFloor->count(pDocument);
-    pFloor->release(pDocument);
-    for (const auto& pLibrary : libraries) {
-      file_check(&file, pLibrary.get());
-    }
-  }
-
-  for (const File_t& file : files) {
+// Times every operation of every library on one file, in a child process: each
+// file's comparison starts from a fresh heap, whatever ran for the file before.
+void file_bench(const File_t& file, const std::vector<std::unique_ptr<Library>>& libraries,
+                Library* pVask, const std::string& corpus, int repetitions, bool isTable) {
+  const std::string rates = child_run([&]() -> std::string {
+    gRates.clear();  // what the parent gathered for the files before is not this file's
     const bool isLarge = file.size == "10MB";
     for (const char* pOperation : kOperations) {
       const std::string operation = pOperation;
@@ -634,16 +593,111 @@ int main(int argc, char** argv) {
         benchmark_settle(pBenchmark, isLarge, repetitions);
       }
     }
+
+    CaptureReporter reporter;
+    if (isTable) {
+      reporter.SetOutputStream(&std::cerr);
+      reporter.SetErrorStream(&std::cerr);
+    }
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::ostringstream lines;
+    for (const auto& [key, values] : gRates) {
+      for (const double rate : values) {
+        lines << key.operation << '\t' << key.library << '\t' << rate << '\n';
+      }
+    }
+    return lines.str();
+  });
+  std::istringstream lines(rates);
+  std::string operation;
+  std::string library;
+  double rate = 0;
+  while (lines >> operation >> library >> rate) {
+    gRates[Key_t{file.name(), operation, library}].push_back(rate);
+  }
+}
+
+}  // namespace
+}  // namespace vask::bench
+
+int main(int argc, char** argv) {
+  using namespace vask::bench;
+  std::string corpus;
+  bool isTable = false;
+  bool isMemory = true;
+  int repetitions = 3;
+  std::vector<char*> rest{argv[0]};
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--corpus" && i + 1 < argc) {
+      corpus = argv[++i];
+    } else if (argument == "--table") {
+      isTable = true;
+    } else if (argument == "--no-memory") {
+      isMemory = false;
+    } else if (argument == "--repetitions" && i + 1 < argc) {
+      repetitions = std::max(1, std::atoi(argv[++i]));
+    } else {
+      rest.push_back(argv[i]);
+    }
+  }
+  if (corpus.empty()) {
+    std::fprintf(stderr, "usage: %s --corpus <folder> [--table] [--repetitions N] [flags]\n",
+                 argv[0]);
+    return 2;
+  }
+  int restCount = static_cast<int>(rest.size());
+  benchmark::Initialize(&restCount, rest.data());
+  // GLib 2.74's slice allocator keeps slabs of its own scattered through the heap, and
+  // every library timed after GKeyFile would pay for that fragmentation. Plain malloc
+  // is what GLib itself uses from 2.76 on; a G_SLICE set by the caller is kept.
+  (void)setenv("G_SLICE", "always-malloc", 0);
+  // Fixed allocator thresholds: by default the C library moves them as large blocks
+  // come and go, so whether a run pays page faults for memory given back to the system
+  // would depend on which benchmark ran before. With these, every allocation comes
+  // from the heap and the heap is never trimmed: the timed runs measure the work of
+  // the operation on warm memory, the same way for every library.
+  (void)mallopt(M_MMAP_THRESHOLD, 1 << 30);
+  (void)mallopt(M_TRIM_THRESHOLD, 1 << 30);
+
+  std::vector<std::unique_ptr<Library>> libraries = libraries_make();
+  Library* pVask = libraries.front().get();
+  Library* pFloor = floor_find(libraries);
+  Table_t table;
+  for (const auto& pLibrary : libraries) {
+    table.libraries.push_back(pLibrary->name());
+    if (pLibrary->isPeer()) {
+      table.peers.push_back(pLibrary->name());
+    }
   }
 
-  CaptureReporter reporter;
-  if (isTable) {
-    reporter.SetOutputStream(&std::cerr);
-    reporter.SetErrorStream(&std::cerr);
+  std::vector<File_t> files;
+  for (const char* pShape : kShapes) {
+    for (const char* pSize : kSizes) {
+      File_t file;
+      file.shape = pShape;
+      file.size = pSize;
+      file.path = corpus + "/" + file.name() + ".ini";
+      if (!file_read(file.path, &file.text)) {
+        std::fprintf(stderr, "cannot read %s (run vask_bench_corpus first)\n", file.path.c_str());
+        return 1;
+      }
+      files.push_back(std::move(file));
+    }
   }
-  benchmark::RunSpecifiedBenchmarks(&reporter);
+  for (File_t& file : files) {
+    void* pDocument = pFloor->parse(file.text.c_str(), file.text.size());
+    file.expected = pFloor->count(pDocument);
+    pFloor->release(pDocument);
+    for (const auto& pLibrary : libraries) {
+      file_check(&file, pLibrary.get());
+    }
+  }
+
+  for (const File_t& file : files) {
+    file_bench(file, libraries, pVask, corpus, repetitions, isTable);
+  }
   benchmark::Shutdown();
-  // After the timed runs: the forks would otherwise leave copy-on-write faults behind.
   for (File_t& file : files) {
     for (const auto& pLibrary : libraries) {
       if (isMemory && file.refusal.count(pLibrary->name()) == 0) {
