@@ -525,10 +525,17 @@ void table_targets(const Table_t& table, const std::vector<File_t>& files) {
     for (const char* pOperation : {"parse", "load", "serialize", "release"}) {
       const double rateSmall = rate_of(Key_t{small, pOperation, "vask"});
       const double rateLarge = rate_of(Key_t{large, pOperation, "vask"});
+      // The floor's own drop from 1 MB to 10 MB shows what the memory hierarchy costs alone.
+      const double floorSmall = rate_of(Key_t{small, pOperation, "floor"});
+      const double floorLarge = rate_of(Key_t{large, pOperation, "floor"});
       if (rateSmall > 0 && rateLarge > 0) {
+        std::string measured = number(rateLarge / rateSmall, 2) + "×";
+        if (floorSmall > 0 && floorLarge > 0) {
+          measured += " (floor " + number(floorLarge / floorSmall, 2) + "×)";
+        }
         targets.push_back(
             Target_t{std::string(pShape) + " " + pOperation + ": 10 MB rate ≥ 0.85× 1 MB rate",
-                     number(rateLarge / rateSmall, 2) + "×", rateLarge >= 0.85 * rateSmall});
+                     measured, rateLarge >= 0.85 * rateSmall});
       }
     }
   }
