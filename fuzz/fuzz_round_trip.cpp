@@ -1,7 +1,10 @@
 // Parse, serialize, parse the text written, serialize again: the two texts are
-// equal byte for byte, the sections read back equal the first ones (merged
-// where a section without members stands before another), and a serialization
-// leaves every queue item where it was.
+// equal byte for byte, the sections read back equal the first ones, and a
+// serialization leaves every queue item where it was. Then, as a host might,
+// take the members out of some sections: reading the written text back merges
+// each section left without members into the one after it.
+#include <initialization_member.h>
+#include <initialization_section.h>
 #include <vask_common_c/common_error.h>
 
 #include <cstdint>
@@ -36,10 +39,45 @@ std::vector<Section> roundTripped(const std::vector<Section>& sections) {
       result.push_back(merged);
     }
   }
-  if (pending) {
+  // A last section left with nothing at all writes nothing, and nothing is read.
+  if (pending && (!pending->comments.empty() || pending->header)) {
     result.push_back(*pending);
   }
   return result;
+}
+
+// Deletes the members of every section whose bit is set in `mask` (bit i % 64
+// for section i).
+void membersRemove(VaskCommonDQueueHandle_t hQueue, uint64_t mask) {
+  const size_t length = VaskCommonDQueue_length(hQueue);
+  for (size_t i = 0; i < length; ++i) {
+    void* pItem = nullptr;
+    if (VaskCommonDQueue_popFront(hQueue, &pItem) != VaskCommonError_Success) {
+      fail("popFront failed while walking the sections");
+    }
+    auto* pSection = static_cast<VaskInitializationSection_t*>(pItem);
+    while (((mask >> (i % 64)) & 1U) != 0 && VaskCommonDQueue_length(pSection->hMember) > 0) {
+      void* pMemberItem = nullptr;
+      if (VaskCommonDQueue_popFront(pSection->hMember, &pMemberItem) != VaskCommonError_Success) {
+        fail("popFront failed while taking members out");
+      }
+      auto* pMember = static_cast<VaskInitializationMember_t*>(pMemberItem);
+      (void)VaskInitializationMember_delete(&pMember);
+    }
+    if (VaskCommonDQueue_pushBack(hQueue, &pItem) != VaskCommonError_Success) {
+      fail("pushBack failed while walking the sections");
+    }
+  }
+}
+
+// Which sections lose their members: a hash of the input, so that the
+// fuzzer's changes reach every pattern.
+uint64_t maskOf(const uint8_t* pData, size_t size) {
+  uint64_t hash = 14695981039346656037ULL;
+  for (size_t i = 0; i < size; ++i) {
+    hash = (hash ^ pData[i]) * 1099511628211ULL;
+  }
+  return hash;
 }
 
 // Sections read in one go always meet the condition under which a round trip
@@ -106,6 +144,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t size) {
   }
   if (rewritten != written) {
     fail("the layout is not a fixed point");
+  }
+
+  membersRemove(first.handle(), maskOf(pData, size));
+  const std::vector<Section> edited = vask::fuzz::sectionsOf(first.handle());
+  std::string editedText;
+  if (vask::fuzz::serialize(first.handle(), &editedText) != VaskCommonError_Success) {
+    fail("serializing the edited sections failed");
+  }
+  vask::fuzz::Queue third;
+  if (vask::fuzz::parse(editedText.c_str(), editedText.size(), third.handle()) !=
+      VaskCommonError_Success) {
+    fail("reading the edited text failed");
+  }
+  if (vask::fuzz::sectionsOf(third.handle()) != roundTripped(edited)) {
+    fail("sections without members did not merge into the ones after them");
   }
   return 0;
 }
