@@ -41,14 +41,19 @@ void stream_flush(Context_t* pContext) {
   }
 }
 
+// Pieces from this size on go to the stream directly: gathering them would only copy
+// them once more.
+constexpr size_t kDirectSize = 256;
+
 void stream_bytes(Context_t* pContext, const char* pBytes, size_t size) {
   Gather_t* pGather = pContext->pGather;
+  if (size >= kDirectSize) {
+    stream_flush(pContext);
+    (void)fwrite_unlocked(pBytes, 1, size, pContext->pStream);
+    return;
+  }
   if (size > sizeof(pGather->bytes) - pGather->size) {
     stream_flush(pContext);
-    if (size > sizeof(pGather->bytes)) {
-      (void)fwrite_unlocked(pBytes, 1, size, pContext->pStream);
-      return;
-    }
   }
   std::memcpy(pGather->bytes + pGather->size, pBytes, size);
   pGather->size += size;
