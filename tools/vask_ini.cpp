@@ -57,7 +57,7 @@ Options:
   --          end of options: later arguments starting with -- are values
 )";
 
-struct CommandSpec {
+struct CommandEntry {
   std::string_view name;
   size_t minArguments;
   size_t maxArguments;
@@ -66,8 +66,8 @@ struct CommandSpec {
   std::string_view help;
 };
 
-const std::vector<CommandSpec>& commands() {
-  static const std::vector<CommandSpec> kCommands = {
+const std::vector<CommandEntry>& commands() {
+  static const std::vector<CommandEntry> kCommands = {
       {"get",
        3,
        3,
@@ -139,10 +139,10 @@ header replaced by the next one before any member, a value directly followed by
   return kCommands;
 }
 
-const CommandSpec* command_find(std::string_view name) {
-  for (const CommandSpec& spec : commands()) {
-    if (spec.name == name) {
-      return &spec;
+const CommandEntry* command_find(std::string_view name) {
+  for (const CommandEntry& entry : commands()) {
+    if (entry.name == name) {
+      return &entry;
     }
   }
   return nullptr;
@@ -189,23 +189,23 @@ CommandLine commandLine_split(int argc, char** argv) {
   throw ToolError(kExitRefused, message + " (see vask-ini " + help + ")");
 }
 
-Invocation invocation_make(const CommandSpec& spec, const CommandLine& line) {
+Invocation invocation_make(const CommandEntry& entry, const CommandLine& line) {
   Invocation call;
   for (const std::string& option : line.options) {
     bool isKnown = option == "--trace";
-    for (const std::string& flag : spec.flags) {
+    for (const std::string& flag : entry.flags) {
       isKnown = isKnown || option == flag;
     }
     if (!isKnown) {
-      usage_fail("unknown option " + option, spec.name);
+      usage_fail("unknown option " + option, entry.name);
     }
     call.flags.insert(option);
   }
   call.arguments.assign(line.words.begin() + 1, line.words.end());
-  if (call.arguments.size() < spec.minArguments || call.arguments.size() > spec.maxArguments) {
-    const std::string_view help = spec.help;
+  if (call.arguments.size() < entry.minArguments || call.arguments.size() > entry.maxArguments) {
+    const std::string_view help = entry.help;
     usage_fail("wrong number of arguments; " + std::string(help.substr(0, help.find('\n'))),
-               spec.name);
+               entry.name);
   }
   return call;
 }
@@ -222,15 +222,15 @@ int tool_run(const CommandLine& line) {
     }
     usage_fail("no command given");
   }
-  const CommandSpec* pSpec = command_find(line.words.front());
-  if (pSpec == nullptr) {
+  const CommandEntry* pEntry = command_find(line.words.front());
+  if (pEntry == nullptr) {
     usage_fail("unknown command " + line.words.front());
   }
   if (line.has("--help")) {
-    print(std::string(pSpec->help) + std::string(kExitCodes));
+    print(std::string(pEntry->help) + std::string(kExitCodes));
     return kExitSuccess;
   }
-  return pSpec->run(invocation_make(*pSpec, line));
+  return pEntry->run(invocation_make(*pEntry, line));
 }
 
 // With --trace, the libraries' failure traces go to stderr, errors only.
