@@ -13,7 +13,6 @@
 #include <vask_common_c/common_buffer.h>
 #include <vask_common_c/common_error.h>
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,6 +27,7 @@
 #include <vector>
 
 #include "fault.h"
+#include "folder.h"
 #include "heap.h"
 #include "reading.h"
 #include "sections.h"
@@ -405,52 +405,7 @@ TEST(FaultSweep, Parse) {
   });
 }
 
-// A fresh folder, removed with its files at the end.
-class Folder {
- public:
-  Folder() {
-    char pattern[] = "/tmp/vask-sweep-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-      std::abort();
-    }
-    root_ = pattern;
-  }
-  ~Folder() {
-    for (const std::string& name : names()) {
-      (void)std::remove(path(name).c_str());
-    }
-    (void)rmdir(root_.c_str());
-  }
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
-  std::string path(const std::string& name) const { return root_ + "/" + name; }
-  void write(const std::string& name, const std::string& text) const {
-    std::ofstream(path(name), std::ios::binary) << text;
-  }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  std::vector<std::string> names() const {
-    std::vector<std::string> result;
-    DIR* pFolder = opendir(root_.c_str());
-    if (pFolder == nullptr) {
-      return result;
-    }
-    for (dirent* pEntry = readdir(pFolder); pEntry != nullptr; pEntry = readdir(pFolder)) {
-      const std::string name = pEntry->d_name;
-      if (name != "." && name != "..") {
-        result.push_back(name);
-      }
-    }
-    closedir(pFolder);
-    std::sort(result.begin(), result.end());
-    return result;
-  }
-
- private:
-  std::string root_;
-};
+using Folder = vask::test::TempFolder;
 
 TEST(FaultSweep, Load) {
   const Folder folder;

@@ -10,7 +10,6 @@
 #include <vask_common_c/common_buffer.h>
 #include <vask_common_c/common_error.h>
 
-#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "folder.h"
 #include "heap.h"
 #include "reading.h"
 #include "sections.h"
@@ -191,52 +191,7 @@ TEST(HostileInput, CarriageReturnsWithoutLineFeedsMakeOneLine) {
   expectParse(rest, VaskCommonError_Success, {section({}, kNone, {member("k", rest.substr(2))})});
 }
 
-// A fresh folder, removed with its files at the end.
-class Folder {
- public:
-  Folder() {
-    char pattern[] = "/tmp/vask-hostile-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-      std::abort();
-    }
-    root_ = pattern;
-  }
-  ~Folder() {
-    (void)chmod(root_.c_str(), 0700);
-    const std::string command = "rm -rf '" + root_ + "'";
-    (void)std::system(command.c_str());
-  }
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
-  const std::string& root() const { return root_; }
-  std::string path(const std::string& name) const { return root_ + "/" + name; }
-  void write(const std::string& name, const std::string& text) const {
-    std::ofstream(path(name), std::ios::binary) << text;
-  }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  std::vector<std::string> names(const std::string& sub = "") const {
-    std::vector<std::string> result;
-    DIR* pFolder = opendir((sub.empty() ? root_ : path(sub)).c_str());
-    if (pFolder == nullptr) {
-      return result;
-    }
-    for (dirent* pEntry = readdir(pFolder); pEntry != nullptr; pEntry = readdir(pFolder)) {
-      const std::string name = pEntry->d_name;
-      if (name != "." && name != "..") {
-        result.push_back(name);
-      }
-    }
-    closedir(pFolder);
-    std::sort(result.begin(), result.end());
-    return result;
-  }
-
- private:
-  std::string root_;
-};
+using Folder = vask::test::TempFolder;
 
 bool isRoot() {
   return geteuid() == 0;

@@ -44,9 +44,9 @@ std::string TempFolder::read(const std::string& name) const {
   return text.str();
 }
 
-std::vector<std::string> TempFolder::names() const {
+std::vector<std::string> TempFolder::names(const std::string& sub) const {
   std::vector<std::string> result;
-  DIR* pDir = opendir(root_.c_str());
+  DIR* pDir = opendir((sub.empty() ? root_ : path(sub)).c_str());
   if (pDir == nullptr) {
     return result;
   }

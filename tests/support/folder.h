@@ -20,8 +20,8 @@ class TempFolder {
   std::string write(const std::string& name, const std::string& text) const;
   // The bytes of the file `name` ("" when it cannot be read).
   std::string read(const std::string& name) const;
-  // The names of the entries in the folder, sorted.
-  std::vector<std::string> names() const;
+  // The names of the entries in the folder (or in its subfolder `sub`), sorted.
+  std::vector<std::string> names(const std::string& sub = "") const;
 
  private:
   std::string root_;
