@@ -8,9 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace vask_ini_test {
@@ -88,41 +85,6 @@ ToolResult runTool(const std::vector<std::string>& arguments) {
     throw std::runtime_error("cannot start " + words.front());
   }
   return run;
-}
-
-TempFolder::TempFolder() {
-  const char* pBase = std::getenv("TMPDIR");
-  std::string pattern =
-      std::string(pBase != nullptr && *pBase != '\0' ? pBase : "/tmp") + "/vask-ini-test-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot make a temporary folder");
-  }
-  path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ignored);
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::string TempFolder::write(const std::string& name, std::string_view bytes) const {
-  std::string file = pathOf(name);
-  std::ofstream stream(file, std::ios::binary | std::ios::trunc);
-  stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!stream) {
-    throw std::runtime_error("cannot write " + file);
-  }
-  return file;
-}
-
-std::string TempFolder::read(const std::string& name) const {
-  const std::string file = name.starts_with('/') ? name : pathOf(name);
-  std::ifstream stream(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << stream.rdbuf();
-  return bytes.str();
 }
 
 std::string withFile(std::string text, const std::string& path) {

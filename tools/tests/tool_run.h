@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "folder.h"
+
 namespace vask_ini_test {
 
 struct ToolResult {
@@ -18,24 +20,8 @@ struct ToolResult {
 // exit code and both output streams.
 ToolResult runTool(const std::vector<std::string>& arguments);
 
-// A fresh folder under $TMPDIR (or /tmp), removed with everything in it.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string pathOf(const std::string& name) const { return path_ + "/" + name; }
-  // Writes the bytes into a file of the folder and returns its path.
-  std::string write(const std::string& name, std::string_view bytes) const;
-  // The bytes of a file of the folder (or of any path when it starts with '/').
-  std::string read(const std::string& name) const;
-
- private:
-  std::string path_;
-};
+// A fresh folder for one test, shared with the library's tests.
+using TempFolder = vask::test::TempFolder;
 
 // Replaces every "{FILE}" in the text by the path.
 std::string withFile(std::string text, const std::string& path);

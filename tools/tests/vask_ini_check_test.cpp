@@ -97,7 +97,7 @@ TEST(VaskIniCheck, AgreesWithTheLoadOfEveryOtherCommand) {
 
 TEST(VaskIniCheck, AMissingFileIsNamed) {
   TempFolder folder;
-  const std::string path = folder.pathOf("missing.ini");
+  const std::string path = folder.path("missing.ini");
   const ToolResult result = runTool({"check", path});
   EXPECT_EQ(result.code, 1);
   EXPECT_EQ(result.out, "");

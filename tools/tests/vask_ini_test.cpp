@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,11 +18,15 @@ using Arguments = std::vector<std::string>;
 
 class VaskIni : public ::testing::Test {
  protected:
-  std::string file(std::string_view text) { return folder_.write("config.ini", text); }
+  std::string file(std::string_view text) { return folder_.write("config.ini", std::string(text)); }
   std::string bytes() const { return folder_.read("config.ini"); }
+  static std::string sampleText() {
+    std::ifstream stream(VASK_INI_SAMPLE, std::ios::binary);
+    return {std::istreambuf_iterator<char>(stream), {}};
+  }
   ino_t inode() const {
     struct stat status {};
-    EXPECT_EQ(::stat(folder_.pathOf("config.ini").c_str(), &status), 0);
+    EXPECT_EQ(::stat(folder_.path("config.ini").c_str(), &status), 0);
     return status.st_ino;
   }
   // Runs the tool with the file's path in place of every "{FILE}" argument.
@@ -440,7 +446,7 @@ TEST_F(VaskIni, FmtRewritesInTheWritersLayoutAndIsIdempotent) {
 }
 
 TEST_F(VaskIni, FmtOfTheSampleIsStableAfterOneRun) {
-  const std::string path = file(folder_.read(VASK_INI_SAMPLE));
+  const std::string path = file(sampleText());
   ASSERT_EQ(runTool({"fmt", path}).code, 0);
   const std::string once = bytes();
   ASSERT_EQ(runTool({"fmt", path}).code, 0);
@@ -497,8 +503,8 @@ TEST_F(VaskIni, AMissingOrUnreadableFileGivesAClearMessage) {
       {"check", "{FILE}"},
   };
   std::vector<std::pair<std::string, std::string>> files = {
-      {folder_.pathOf("missing.ini"), "no such file or folder"},
-      {folder_.path(), "is a folder"},
+      {folder_.path("missing.ini"), "no such file or folder"},
+      {folder_.root(), "is a folder"},
   };
   if (::geteuid() != 0) {  // root reads every file
     const std::string locked = folder_.write("locked.ini", "[s]\nk=v\n");
@@ -522,9 +528,9 @@ TEST_F(VaskIni, ASaveThatFailsNamesTheFileAndLeavesIt) {
   }
   const std::string kText = "[s]\nk=v\n";
   const std::string path = file(kText);
-  ::chmod(folder_.path().c_str(), 0555);
+  ::chmod(folder_.root().c_str(), 0555);
   const ToolResult result = runTool({"set", path, "s", "k", "w"});
-  ::chmod(folder_.path().c_str(), 0755);
+  ::chmod(folder_.root().c_str(), 0755);
   EXPECT_EQ(result.code, 1);
   EXPECT_EQ(result.err, "vask-ini: " + path + ": cannot save the file: access denied\n");
   EXPECT_EQ(bytes(), kText);
