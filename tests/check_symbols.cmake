@@ -1,5 +1,5 @@
 # Compares the dynamic symbols each library defines with the checked-in lists,
-# and checks the SONAMEs and the NEEDED entry of the initialization library.
+# and checks the SONAMEs and the NEEDED entries.
 function(defined_symbols library out)
   execute_process(COMMAND ${NM} -D --defined-only ${library} OUTPUT_VARIABLE text RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
@@ -40,6 +40,9 @@ endfunction()
 
 expect_symbols(${COMMON} ${EXPECTED_DIR}/vask_common_c.txt)
 expect_symbols(${INITIALIZATION} ${EXPECTED_DIR}/vask_initialization.txt)
+expect_symbols(${LOOKUP} ${EXPECTED_DIR}/vask_initialization_lookup.txt)
 expect_dynamic(${COMMON} "\\(SONAME\\) +Library soname: \\[libvask_common_c\\.so\\.0\\]")
 expect_dynamic(${INITIALIZATION} "\\(SONAME\\) +Library soname: \\[libvask_initialization\\.so\\.0\\]")
 expect_dynamic(${INITIALIZATION} "\\(NEEDED\\) +Shared library: \\[libvask_common_c\\.so\\.0\\]")
+expect_dynamic(${LOOKUP} "\\(SONAME\\) +Library soname: \\[libvask_initialization_lookup\\.so\\.0\\]")
+expect_dynamic(${LOOKUP} "\\(NEEDED\\) +Shared library: \\[libvask_initialization\\.so\\.0\\]")

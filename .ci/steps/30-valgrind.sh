@@ -31,7 +31,7 @@ options=(--tool=memcheck --soname-synonyms=somalloc=nouserintercepts --leak-chec
   --show-leak-kinds=definite,indirect --errors-for-leak-kinds=definite,indirect
   --error-exitcode=99 --quiet "--suppressions=${PWD}/build-valgrind/gtest.supp")
 emulator=$(IFS=';'; echo "${valgrind};${options[*]}")
-cmake -S . -B build-valgrind -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S . -B build-valgrind -G Ninja -DVASK_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   "-DCMAKE_CROSSCOMPILING_EMULATOR=${emulator}"
 cmake --build build-valgrind
 started=$(date +%s)

@@ -8,7 +8,7 @@ export DEBIAN_FRONTEND=noninteractive
 # clang brings libFuzzer and the sanitizer runtimes (libclang-rt-14-dev) on Debian 12.
 apt-get install -y --no-install-recommends clang libclang-rt-14-dev
 seconds=${VASK_FUZZ_SECONDS:-60}
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVASK_BUILD_FUZZ=ON -DVASK_BUILD_TESTS=OFF \
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVASK_BUILD_FUZZ=ON -DVASK_WERROR=ON -DVASK_BUILD_TESTS=OFF \
   -DVASK_BUILD_EXAMPLES=OFF -DVASK_BUILD_TOOLS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-fuzz --target fuzz_parse fuzz_round_trip fuzz_utility
 work=$(mktemp -d)

@@ -5,7 +5,7 @@ set -euo pipefail
 bash scripts/setup
 export DEBIAN_FRONTEND=noninteractive
 apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends crossbuild-essential-arm64 qemu-user googletest
-cmake -S . -B build-arm64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-aarch64.cmake \
+cmake -S . -B build-arm64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-aarch64.cmake -DVASK_WERROR=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-arm64
 started=$(date +%s)

@@ -76,6 +76,11 @@ int queue_grow(DQueue_t* pQueue) {
   return VaskCommonError_Success;
 }
 
+// The ring slot of the item at `index` from the front.
+void*& queue_slot(DQueue_t* pQueue, size_t index) {
+  return pQueue->ppItem[(pQueue->head + index) & (pQueue->capacity - 1)];
+}
+
 int mutex_create(pthread_mutex_t** ppMutex) {
   auto* pMutex = static_cast<pthread_mutex_t*>(std::calloc(1, sizeof(pthread_mutex_t)));
   if (pMutex == nullptr) {
@@ -112,8 +117,11 @@ extern "C" int VaskCommonDQueue_open(const VaskCommonDQueueOpenParam_t* pParam,
 }
 
 extern "C" int VaskCommonDQueue_close(VaskCommonDQueueHandle_t* pHandle) {
-  if (pHandle == nullptr || *pHandle == 0) {
+  if (pHandle == nullptr) {
     return VaskCommonError_InvalidArgument;
+  }
+  if (*pHandle == 0) {
+    return VaskCommonError_Success;
   }
   DQueue_t* pQueue = queue_from(*pHandle);
   if (pQueue->pDeleteDataHandler != nullptr) {
@@ -172,6 +180,76 @@ extern "C" int VaskCommonDQueue_popFront(VaskCommonDQueueHandle_t handle, void**
   }
   *ppData = pQueue->ppItem[pQueue->head];
   pQueue->head = (pQueue->head + 1) & (pQueue->capacity - 1);
+  --pQueue->count;
+  return VaskCommonError_Success;
+}
+
+extern "C" int VaskCommonDQueue_at(VaskCommonDQueueHandle_t handle, size_t index, void** ppData) {
+  DQueue_t* pQueue = queue_from(handle);
+  if (pQueue == nullptr || ppData == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  const Lock lock(pQueue);
+  if (index >= pQueue->count) {
+    return VaskCommonError_InvalidArgument;
+  }
+  *ppData = queue_slot(pQueue, index);
+  return VaskCommonError_Success;
+}
+
+extern "C" int VaskCommonDQueue_insert(VaskCommonDQueueHandle_t handle, size_t index,
+                                       void** ppData) {
+  DQueue_t* pQueue = queue_from(handle);
+  if (pQueue == nullptr || ppData == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  const Lock lock(pQueue);
+  if (index > pQueue->count) {
+    return VaskCommonError_InvalidArgument;
+  }
+  if (pQueue->count == pQueue->capacity) {
+    const int result = queue_grow(pQueue);
+    if (result != VaskCommonError_Success) {
+      return result;
+    }
+  }
+  if (index < pQueue->count / 2) {
+    // The front part moves one slot towards the front.
+    pQueue->head = (pQueue->head + pQueue->capacity - 1) & (pQueue->capacity - 1);
+    for (size_t i = 0; i < index; ++i) {
+      queue_slot(pQueue, i) = queue_slot(pQueue, i + 1);
+    }
+  } else {
+    for (size_t i = pQueue->count; i > index; --i) {
+      queue_slot(pQueue, i) = queue_slot(pQueue, i - 1);
+    }
+  }
+  queue_slot(pQueue, index) = *ppData;
+  ++pQueue->count;
+  return VaskCommonError_Success;
+}
+
+extern "C" int VaskCommonDQueue_remove(VaskCommonDQueueHandle_t handle, size_t index,
+                                       void** ppData) {
+  DQueue_t* pQueue = queue_from(handle);
+  if (pQueue == nullptr || ppData == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  const Lock lock(pQueue);
+  if (index >= pQueue->count) {
+    return VaskCommonError_InvalidArgument;
+  }
+  *ppData = queue_slot(pQueue, index);
+  if (index < pQueue->count / 2) {
+    for (size_t i = index; i > 0; --i) {
+      queue_slot(pQueue, i) = queue_slot(pQueue, i - 1);
+    }
+    pQueue->head = (pQueue->head + 1) & (pQueue->capacity - 1);
+  } else {
+    for (size_t i = index; i + 1 < pQueue->count; ++i) {
+      queue_slot(pQueue, i) = queue_slot(pQueue, i + 1);
+    }
+  }
   --pQueue->count;
   return VaskCommonError_Success;
 }

@@ -35,7 +35,10 @@ typedef struct VaskCommonDQueueOpenParam_t {
 VASK_COMMON_C_API int VaskCommonDQueue_open(const VaskCommonDQueueOpenParam_t* pParam,
                                             VaskCommonDQueueHandle_t* pHandle);
 
-/* Releases every queued item through the delete handler, then the queue; sets *pHandle to 0. */
+/*
+ * Releases every queued item through the delete handler, then the queue; sets
+ * *pHandle to 0. A 0 handle is a no-op that returns 0, as free(NULL) is.
+ */
 VASK_COMMON_C_API int VaskCommonDQueue_close(VaskCommonDQueueHandle_t* pHandle);
 
 /* The number of queued items; 0 for a 0 handle. */
@@ -46,6 +49,31 @@ VASK_COMMON_C_API int VaskCommonDQueue_pushBack(VaskCommonDQueueHandle_t handle,
 
 /* Moves the front item into *ppData; the caller owns it. An empty queue gives 13. */
 VASK_COMMON_C_API int VaskCommonDQueue_popFront(VaskCommonDQueueHandle_t handle, void** ppData);
+
+/*
+ * Gives the item at `index` (0 is the front) in *ppData without taking it out:
+ * O(1), never allocates, changes nothing. An index at or past the length gives
+ * 13. On a thread-safe queue the lock covers the call only: the item the
+ * pointer names is not protected once the call returns.
+ */
+VASK_COMMON_C_API int VaskCommonDQueue_at(VaskCommonDQueueHandle_t handle, size_t index,
+                                          void** ppData);
+
+/*
+ * Inserts *ppData so that it stands at `index` afterwards (0: the front; the
+ * length: the back), moving the shorter side of the ring. May grow the ring
+ * (5, queue unchanged, when that fails). On success the queue owns the item; on
+ * failure the caller keeps it. An index past the length gives 13.
+ */
+VASK_COMMON_C_API int VaskCommonDQueue_insert(VaskCommonDQueueHandle_t handle, size_t index,
+                                              void** ppData);
+
+/*
+ * Moves the item at `index` out of the queue into *ppData; the caller owns it.
+ * Never allocates. An index at or past the length gives 13.
+ */
+VASK_COMMON_C_API int VaskCommonDQueue_remove(VaskCommonDQueueHandle_t handle, size_t index,
+                                              void** ppData);
 
 #ifdef __cplusplus
 }

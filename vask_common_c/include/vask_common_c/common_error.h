@@ -4,6 +4,10 @@
  * Every function of both libraries returns an int result code (except
  * VaskCommonDQueue_length, VaskCommonTracer_file and VaskCommonError_text).
  * 0 is success; any other value names the failure.
+ *
+ * NotRegularFile comes from the buffer's load and save (and passes through the
+ * reader and writer); NoEntry, NearMiss and BadValue come only from
+ * libvask_initialization_lookup.
  */
 #ifndef VASK_COMMON_C_COMMON_ERROR_H
 #define VASK_COMMON_C_COMMON_ERROR_H
@@ -15,18 +19,22 @@ extern "C" {
 #endif
 
 /* The one list of codes: name, value, text. Names and texts cannot drift apart. */
-#define VASK_COMMON_ERROR_LIST(X)            \
-  X(Success, 0, "success")                   \
-  X(Failure, 1, "failure")                   \
-  X(NotFound, 2, "no such file or folder")   \
-  X(AccessDenied, 3, "access denied")        \
-  X(InputOutput, 4, "input/output error")    \
-  X(NoMemory, 5, "out of memory")            \
-  X(IsDirectory, 6, "is a folder")           \
-  X(NoSpace, 7, "no space left on device")   \
-  X(NotEnabled, 8, "not enabled")            \
-  X(InvalidArgument, 13, "invalid argument") \
-  X(Continue, 14, "continue")
+#define VASK_COMMON_ERROR_LIST(X)                                 \
+  X(Success, 0, "success")                                        \
+  X(Failure, 1, "failure")                                        \
+  X(NotFound, 2, "no such file or folder")                        \
+  X(AccessDenied, 3, "access denied")                             \
+  X(InputOutput, 4, "input/output error")                         \
+  X(NoMemory, 5, "out of memory")                                 \
+  X(IsDirectory, 6, "is a folder")                                \
+  X(NoSpace, 7, "no space left on device")                        \
+  X(NotEnabled, 8, "not enabled")                                 \
+  X(InvalidArgument, 13, "invalid argument")                      \
+  X(Continue, 14, "continue")                                     \
+  X(NotRegularFile, 15, "not a regular file")                     \
+  X(NoEntry, 16, "no such section or key")                        \
+  X(NearMiss, 17, "no such key; one with trailing blanks exists") \
+  X(BadValue, 18, "the value is not of that type, or out of range")
 
 #define VASK_COMMON_ERROR_ENUMERATOR(name, value, text) VaskCommonError_##name = (value),
 typedef enum VaskCommonError_t {
