@@ -1,11 +1,10 @@
 #include "ini_check.h"
 
 #include "ini_error.h"
-#include "ini_library.h"
 #include "ini_text.h"
 
 #include <initialization_utility.h>
-#include <vask_common_c/common_error.h>
+#include <initialization_lookup.hpp>
 
 #include <algorithm>
 
@@ -54,12 +53,12 @@ void reading_fill(const VaskInitializationSection_t& section, LineReading* pRead
     pReading->header = section.pHeader;
     return;
   }
-  const std::vector<VaskInitializationMember_t*> members = membersOf(section);
-  if (members.empty()) {
+  void* pItem = nullptr;
+  if (VaskCommonDQueue_at(section.hMember, 0, &pItem) != VaskCommonError_Success) {
     pReading->kind = LineKind::Comment;
     return;
   }
-  const VaskInitializationMember_t& member = *members.front();
+  const auto& member = *static_cast<const VaskInitializationMember_t*>(pItem);
   pReading->kind = LineKind::Member;
   pReading->key = member.pKey != nullptr ? member.pKey : "";
   pReading->value = member.pValue != nullptr ? member.pValue : "";
@@ -68,11 +67,12 @@ void reading_fill(const VaskInitializationSection_t& section, LineReading* pRead
   }
 }
 
-LineReading line_read(VaskInitializationReaderHandle_t hReader, std::string_view line) {
+// What the library reads from the line on its own.
+LineReading line_read(std::string_view line) {
   LineReading reading;
   reading.body = line_body(line);
-  SectionQueue queue;
-  const int result = text_parse(hReader, line, queue.handle());
+  vask::Sections sections;
+  const int result = sections.parse(std::string(line));
   if (result == VaskCommonError_InvalidArgument) {
     reading.kind = LineKind::Invalid;
     return reading;
@@ -80,13 +80,13 @@ LineReading line_read(VaskInitializationReaderHandle_t hReader, std::string_view
   if (result != VaskCommonError_Success) {
     throw ToolError(kExitFailure, "cannot read a line: " + codeText(result));
   }
-  const std::vector<VaskInitializationSection_t*> sections = sectionsOf(queue.handle());
-  if (sections.empty()) {
+  void* pItem = nullptr;
+  if (VaskCommonDQueue_at(sections.handle(), 0, &pItem) != VaskCommonError_Success) {
     const bool isZero = !reading.body.empty() && reading.body.front() == '\0';
     reading.kind = isZero ? LineKind::End : LineKind::Blank;
     return reading;
   }
-  reading_fill(*sections.front(), &reading);
+  reading_fill(*static_cast<const VaskInitializationSection_t*>(pItem), &reading);
   return reading;
 }
 
@@ -138,6 +138,16 @@ std::vector<Note> member_notes(const LineReading& reading) {
   return notes;
 }
 
+// A CR LF line end leaves its CR in the value: nothing is lost, but the value
+// is not what the eye sees.
+void note_carriageReturn(const LineReading& reading, std::vector<Note>* pNotes) {
+  if (reading.value.ends_with('\r')) {
+    pNotes->push_back(
+        {"the value is read as " + quoted(reading.value) + ", with the CR of the CR LF line end",
+         false});
+  }
+}
+
 std::vector<Note> header_notes(const LineReading& reading) {
   std::vector<Note> notes;
   const std::string_view visible = line_visible(reading.body);
@@ -160,8 +170,11 @@ class LineChecker {
 
   std::vector<Finding> run() {
     size_t number = 0;
+    if (text_.starts_with("\xef\xbb\xbf")) {
+      return {{1, true, true, std::string(kByteOrderMarkMessage)}};
+    }
     for (std::string_view line : splitLines(text_)) {
-      if (!take(++number, line_read(reader_.handle(), line))) {
+      if (!take(++number, line_read(line))) {
         break;
       }
     }
@@ -178,17 +191,18 @@ class LineChecker {
         takeEnd(number, reading.body);
         return false;
       case LineKind::Invalid:
-        findings_.push_back({number, true, true,
-                             quoted(line_visible(reading.body)) +
-                                 " has no '=': a line that is not a comment or a [header] "
-                                 "must be key=value"});
+        findings_.push_back({number, true, true, missingEqualsMessage(reading.body)});
         return false;
       case LineKind::Header:
         takeHeader(number, reading);
         break;
       case LineKind::Member:
         openHeader_.reset();
-        warn(number, member_notes(reading));
+        warn(number, [&] {
+          std::vector<Note> notes = member_notes(reading);
+          note_carriageReturn(reading, &notes);
+          return notes;
+        }());
         break;
       case LineKind::Comment:
         warn(number, [&] {
@@ -237,7 +251,6 @@ class LineChecker {
   }
 
   std::string_view text_;
-  Reader reader_;
   std::optional<OpenHeader> openHeader_;
   std::vector<Finding> findings_;
 };
@@ -248,13 +261,24 @@ std::vector<Finding> checkText(std::string_view text) {
   return LineChecker(text).run();
 }
 
-std::optional<Finding> firstError(std::string_view text) {
-  for (Finding& finding : checkText(text)) {
-    if (finding.isError) {
-      return finding;
-    }
+std::string missingEqualsMessage(std::string_view body) {
+  return quoted(line_visible(body)) +
+         " has no '=': a line that is not a comment or a [header] must be key=value";
+}
+
+std::optional<std::string> memberLoss(std::string_view line) {
+  const LineReading reading = line_read(line);
+  if (reading.kind != LineKind::Member) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  std::vector<Note> notes = member_notes(reading);
+  std::erase_if(notes, [](const Note& note) { return !note.isDropping; });
+  note_carriageReturn(reading, &notes);
+  std::string message;
+  for (const Note& note : notes) {
+    message += (message.empty() ? "" : "; ") + note.text;
+  }
+  return message.empty() ? std::nullopt : std::optional(message);
 }
 
 }  // namespace vask_ini

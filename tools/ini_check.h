@@ -23,8 +23,19 @@ struct Finding {
 // last finding: reading stops there, as loading does.
 std::vector<Finding> checkText(std::string_view text);
 
-// The error that makes loading the text fail, if any.
-std::optional<Finding> firstError(std::string_view text);
+// Why a line that is not a comment or a header, and has no '=', fails to load;
+// body is the line from its first non-blank byte on.
+std::string missingEqualsMessage(std::string_view body);
+
+// Why a text that starts with a byte order mark fails to load.
+constexpr std::string_view kByteOrderMarkMessage =
+    "the file starts with a UTF-8 byte order mark (the bytes EF BB BF), which reading takes "
+    "as text: save the file without it";
+
+// For a member line (without its LF): what reading loses of it (text after a
+// blank or marker, or after a zero byte) or keeps that the eye does not see (the
+// CR of a CR LF line end), or nullopt when it reads as written.
+std::optional<std::string> memberLoss(std::string_view line);
 
 }  // namespace vask_ini
 

@@ -1,182 +1,81 @@
 #include "ini_commands.h"
 
 #include "ini_check.h"
-#include "ini_document.h"
 #include "ini_dump.h"
+#include "ini_edit.h"
 #include "ini_error.h"
-#include "ini_library.h"
+#include "ini_file.h"
+#include "ini_scan.h"
 #include "ini_text.h"
+#include "ini_view.h"
 
-#include <vask_common_c/common_error.h>
+#include <initialization_lookup.hpp>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <unordered_set>
 
 namespace vask_ini {
 
 namespace {
 
-void print(std::string_view text) {
-  (void)std::fwrite(text.data(), 1, text.size(), stdout);
+// Reads FILE (locked, when it is changed in place), applies the edit, reads
+// the result back through the library and writes it.
+int edit_run(const Invocation& call, const EditRequest& request, bool mayCreate,
+             const ResultCheck& check) {
+  EditFile file(call.arguments[0], {mayCreate, call.output});
+  EditResult result = applyEdit(file.name(), file.text(), request);
+  file.releaseText();
+  if (result.isChanged) {
+    requireView(file.name(), result.text, result.expected, check);
+  }
+  std::vector<uint64_t>().swap(result.expected);
+  file.write(result.text, result.isChanged);
+  for (const std::string& warning : result.warnings) {
+    warn(warning);
+  }
+  if (call.has("--verbose")) {
+    warn(file.name() + (result.isChanged ? ": changed" : ": unchanged"));
+  }
+  return kExitSuccess;
 }
 
-[[noreturn]] void refuse(const std::string& path, const std::string& why) {
-  throw ToolError(kExitRefused, path + ": refused: " + why + "; the file is unchanged");
+std::string section_missing(const vask::Sections& sections, const std::string& name,
+                            const std::string& section, const std::string& key) {
+  VaskInitializationMember_t* pMember = nullptr;
+  const int found =
+      VaskInitializationLookup_find(sections.handle(), section.c_str(), key.c_str(), &pMember);
+  const bool isThere = VaskInitializationLookup_hasSection(sections.handle(), section.c_str()) == 0;
+  return notFoundMessage(name, section, key, isThere,
+                         found == VaskCommonError_NearMiss ? pMember->pKey : "");
 }
 
-// What a saved file could not read back as written: blanks, '#' and ';' end a
-// value; '=' ends a key; a line feed ends any line.
-void refuseValue(const std::string& path, const std::string& value) {
-  if (value.find('\0') != std::string::npos || value.find('\n') != std::string::npos) {
-    refuse(path, "the value " + quoted(value) + " holds a line feed or zero byte");
-  }
-  for (char character : value) {
-    if (isBlank(character)) {
-      refuse(path, "the value " + quoted(value) + " holds a blank, where reading ends a value");
-    }
-    if (character == '#' || character == ';') {
-      refuse(path,
-             "the value " + quoted(value) + " holds '" + character + "', which starts a comment");
-    }
-  }
-}
-
-void refuseKey(const std::string& path, const std::string& key) {
-  if (key.empty()) {
-    refuse(path, "a key cannot be empty: a line that starts with '=' has no value");
-  }
-  if (key.find_first_of(std::string_view("=\n\0", 3)) != std::string::npos) {
-    refuse(path, "the key " + quoted(key) + " holds '=', a line feed or a zero byte");
-  }
-  if (isBlank(key.front())) {
-    refuse(path, "the key " + quoted(key) + " starts with a blank, which reading skips");
-  }
-  if (key.front() == '#' || key.front() == ';' || key.front() == '[') {
-    refuse(path, "the key " + quoted(key) + " starts with '" + key.front() +
-                     "', which makes the line a comment or a header");
-  }
-}
-
-void refuseSection(const std::string& path, const std::string& section) {
-  if (section.find_first_of(std::string_view("]\n\0", 3)) != std::string::npos) {
-    refuse(path, "the section name " + quoted(section) + " holds ']', a line feed or a zero byte");
-  }
-}
-
-std::string notFound(const std::string& path, const std::string& section, const std::string* pKey,
-                     bool isSectionFound) {
-  if (pKey != nullptr && isSectionFound) {
-    return path + ": no key " + quoted(*pKey) + " in section " + bracketed(section);
-  }
-  return path + ": no section " + bracketed(section);
-}
-
-bool section_isNamed(const std::vector<NamedSection>& named, const std::string& section) {
-  for (const NamedSection& each : named) {
-    if (each.name == section) {
-      return true;
-    }
-  }
-  return false;
-}
-
-// The new member goes to the last section of the name; a new section goes to
-// the end, except the nameless one, whose members stand before the first header.
-void value_set(VaskCommonDQueueHandle_t hQueue, const std::string& section, const std::string& key,
-               const std::string& value) {
-  VaskInitializationSection_t* pLast = nullptr;
-  VaskInitializationMember_t* pMatch = nullptr;
-  for (const NamedSection& named : namedSections(hQueue)) {
-    if (named.name != section) {
-      continue;
-    }
-    pLast = named.pSection;
-    for (VaskInitializationMember_t* pMember : membersOf(*named.pSection)) {
-      pMatch = member_hasKey(*pMember, key) ? pMember : pMatch;
-    }
-  }
-  if (pMatch != nullptr) {
-    char* pValue = heapString(value);
-    std::free(pMatch->pValue);
-    pMatch->pValue = pValue;
-    return;
-  }
-  if (pLast != nullptr) {
-    queue_pushBack(pLast->hMember, member_make(key, value).release(), memberItem_delete);
-    return;
-  }
-  SectionPtr added = section_make(section.empty() ? std::nullopt : std::optional(section));
-  queue_pushBack(added->hMember, member_make(key, value).release(), memberItem_delete);
-  if (section.empty()) {
-    queue_pushFront(hQueue, added.release(), sectionItem_delete);
-  } else {
-    queue_pushBack(hQueue, added.release(), sectionItem_delete);
-  }
-}
-
-size_t members_delete(VaskCommonDQueueHandle_t hQueue, const std::string& section,
-                      const std::string& key) {
-  size_t removed = 0;
-  for (const NamedSection& named : namedSections(hQueue)) {
-    if (named.name == section) {
-      removed += queue_removeIf(named.pSection->hMember, memberItem_delete, [&key](void* pItem) {
-        return member_hasKey(*static_cast<VaskInitializationMember_t*>(pItem), key);
-      });
-    }
-  }
-  return removed;
-}
-
-size_t sections_delete(VaskCommonDQueueHandle_t hQueue, const std::string& section) {
-  std::unordered_set<void*> doomed;
-  for (const NamedSection& named : namedSections(hQueue)) {
-    if (named.name == section) {
-      doomed.insert(named.pSection);
-    }
-  }
-  return queue_removeIf(hQueue, sectionItem_delete,
-                        [&doomed](void* pItem) { return doomed.contains(pItem); });
-}
-
-void list_sections(const Document& document) {
-  std::unordered_set<std::string> seen;
-  for (const NamedSection& named : namedSections(document.queue())) {
-    const bool isShown =
-        named.pSection->pHeader != nullptr || VaskCommonDQueue_length(named.pSection->hMember) > 0;
-    if (isShown && seen.insert(named.name).second) {
-      print(named.name + "\n");
-    }
-  }
-}
-
-void list_keys(const Document& document, const std::string& section) {
-  const std::vector<NamedSection> named = namedSections(document.queue());
-  if (!section_isNamed(named, section)) {
-    throw ToolError(kExitFailure, notFound(document.path(), section, nullptr, false));
-  }
-  std::unordered_set<std::string> seen;
-  for (const NamedSection& each : named) {
-    if (each.name != section) {
-      continue;
-    }
-    for (const VaskInitializationMember_t* pMember : membersOf(*each.pSection)) {
-      const std::string key = pMember->pKey != nullptr ? pMember->pKey : "";
-      if (seen.insert(key).second) {
-        print(key + "\n");
+// Warns about the line each printed value comes from when it reads differently
+// from its text; true when one does.
+bool lossyLines_warn(const Input& input, const std::string& section, const std::string& key,
+                     bool isAll) {
+  std::vector<ScanLine> lines;
+  LineScanner scanner(input.text);
+  ScanLine line;
+  while (scanner.next(&line)) {
+    if (line.kind == LineKind::Member && line.section == section && line.key == key) {
+      if (!isAll) {
+        lines.clear();
       }
+      lines.push_back(line);
     }
   }
+  bool isLossy = false;
+  for (const ScanLine& each : lines) {
+    const std::string_view text(input.text);
+    if (const auto loss = memberLoss(text.substr(each.begin, each.contentEnd - each.begin))) {
+      warn(input.name + ":" + std::to_string(each.number) + ": warning: " + *loss);
+      isLossy = true;
+    }
+  }
+  return isLossy;
 }
 
-// Whether the real load agrees that the text loads; a failure that no single
-// line explains is still a failure.
-std::optional<int> load_failure(const std::string& path) {
-  Reader reader;
-  SectionQueue queue;
-  const int result = VaskInitializationReader_load(reader.handle(), path.c_str(), queue.handle());
-  return result == VaskCommonError_Success ? std::nullopt : std::optional(result);
+std::string_view valueOf(const VaskInitializationMember_t* pMember) {
+  return pMember->pValue != nullptr ? pMember->pValue : "";
 }
 
 }  // namespace
@@ -184,108 +83,219 @@ std::optional<int> load_failure(const std::string& path) {
 int command_get(const Invocation& call) {
   const std::string& section = call.arguments[1];
   const std::string& key = call.arguments[2];
-  const Document document(call.arguments[0]);
-  std::vector<std::string> values;
-  const std::vector<NamedSection> named = namedSections(document.queue());
-  for (const NamedSection& each : named) {
-    if (each.name != section) {
-      continue;
-    }
-    for (const VaskInitializationMember_t* pMember : membersOf(*each.pSection)) {
-      if (member_hasKey(*pMember, key)) {
-        values.emplace_back(pMember->pValue != nullptr ? pMember->pValue : "");
+  const Input input = readInput(call.arguments[0]);
+  const vask::Sections sections = loadText(input.name, input.text);
+  std::string values;
+  if (call.has("--all")) {
+    for (const vask::Entry entry : vask::MemberRange(sections.handle(), section.c_str())) {
+      if (entry.key() == key) {
+        values.append(entry.value()).append("\n");
       }
+    }
+  } else {
+    VaskInitializationMember_t* pMember = nullptr;
+    if (VaskInitializationLookup_find(sections.handle(), section.c_str(), key.c_str(), &pMember) ==
+        VaskCommonError_Success) {
+      values.append(valueOf(pMember)).append("\n");
     }
   }
   if (values.empty()) {
-    throw ToolError(kExitFailure,
-                    notFound(document.path(), section, &key, section_isNamed(named, section)));
+    throw ToolError(kExitFailure, section_missing(sections, input.name, section, key));
   }
-  if (!call.has("--all")) {
-    values.erase(values.begin(), values.end() - 1);
-  }
-  for (const std::string& value : values) {
-    print(value + "\n");
-  }
-  return kExitSuccess;
+  print(values);
+  const bool isLossy = lossyLines_warn(input, section, key, call.has("--all"));
+  return isLossy && call.has("--strict") ? kExitWarnings : kExitSuccess;
 }
 
 int command_set(const Invocation& call) {
-  const std::string& path = call.arguments[0];
-  refuseSection(path, call.arguments[1]);
-  refuseKey(path, call.arguments[2]);
-  refuseValue(path, call.arguments[3]);
-  Document document(path);
-  document.warnLossyLines();
-  value_set(document.queue(), call.arguments[1], call.arguments[2], call.arguments[3]);
-  document.commit();
-  return kExitSuccess;
+  EditRequest request;
+  request.assignments.push_back({call.arguments[1], call.arguments[2], call.arguments[3]});
+  request.isExistingOnly = call.has("--existing");
+  const Assignment& wanted = request.assignments.front();
+  requireWritable(displayName(call.arguments[0]), wanted);
+  // The library's lookup must find the value just where the edit put it.
+  const ResultCheck check = [&wanted](const vask::Sections& sections) -> std::string {
+    const std::optional<std::string_view> value =
+        sections.find(wanted.section.c_str(), wanted.key.c_str());
+    return value && (*value == wanted.value || *value == wanted.value + "\r")
+               ? ""
+               : "the library's lookup would not find the value set";
+  };
+  return edit_run(call, request, !request.isExistingOnly, check);
 }
 
 int command_del(const Invocation& call) {
-  const std::string& path = call.arguments[0];
-  const std::string& section = call.arguments[1];
-  const std::string* pKey = call.arguments.size() > 2 ? &call.arguments[2] : nullptr;
-  refuseSection(path, section);
-  if (pKey != nullptr) {
-    refuseKey(path, *pKey);
+  EditRequest request;
+  request.section = call.arguments[1];
+  const std::string name = displayName(call.arguments[0]);
+  requireSectionName(name, request.section);
+  if (call.arguments.size() > 2) {
+    request.kind = EditKind::DeleteKey;
+    request.key = call.arguments[2];
+    requireWritable(name, {request.section, request.key, ""});
+  } else {
+    request.kind = EditKind::DeleteSection;
   }
-  Document document(path);
-  const bool isSectionFound = section_isNamed(namedSections(document.queue()), section);
-  const size_t removed = pKey != nullptr ? members_delete(document.queue(), section, *pKey)
-                                         : sections_delete(document.queue(), section);
-  if (removed == 0) {
-    throw ToolError(kExitFailure, notFound(path, section, pKey, isSectionFound));
+  const ResultCheck check = [&request](const vask::Sections& sections) -> std::string {
+    const bool isGone =
+        request.kind == EditKind::DeleteKey
+            ? !sections.find(request.section.c_str(), request.key.c_str())
+            : VaskInitializationLookup_hasSection(sections.handle(), request.section.c_str()) != 0;
+    return isGone ? "" : "the library's lookup would still find what was removed";
+  };
+  return edit_run(call, request, false, check);
+}
+
+int command_merge(const Invocation& call) {
+  const Input other = readInput(call.arguments[1]);
+  EditRequest request;
+  {
+    const vask::Sections sections = loadText(other.name, other.text);
+    for (const vask::Entry entry : sections.members()) {
+      std::string_view value = entry.value();
+      if (value.ends_with('\r')) {
+        value.remove_suffix(1);  // left by a CR LF line end, not part of the value
+      }
+      request.assignments.push_back(
+          {std::string(entry.section), std::string(entry.key()), std::string(value)});
+    }
   }
-  document.warnLossyLines();
-  document.commit();
-  return kExitSuccess;
+  for (const Assignment& assignment : request.assignments) {
+    requireWritable(displayName(call.arguments[0]), assignment);
+  }
+  return edit_run(call, request, false, {});
 }
 
 int command_list(const Invocation& call) {
-  const Document document(call.arguments[0]);
-  if (call.arguments.size() > 1) {
-    list_keys(document, call.arguments[1]);
-  } else {
-    list_sections(document);
+  const Input input = readInput(call.arguments[0]);
+  const vask::Sections sections = loadText(input.name, input.text);
+  std::string text;
+  if (call.arguments.size() == 1) {
+    for (const vask::LogicalSection section : sections.sections()) {
+      text.append(section.name()).append("\n");
+    }
+    print(text);
+    return kExitSuccess;
   }
+  const std::string& section = call.arguments[1];
+  if (VaskInitializationLookup_hasSection(sections.handle(), section.c_str()) != 0) {
+    throw ToolError(kExitFailure, input.name + ": no section " + bracketed(section));
+  }
+  std::unordered_set<std::string_view> seen;
+  for (const vask::Entry entry : vask::MemberRange(sections.handle(), section.c_str())) {
+    if (seen.insert(entry.key()).second) {
+      text.append(entry.key()).append("\n");
+    }
+  }
+  print(text);
   return kExitSuccess;
 }
 
 int command_dump(const Invocation& call) {
-  const Document document(call.arguments[0]);
-  print(call.has("--json") ? dumpJson(document.queue()) : dumpText(document.queue()));
+  const Input input = readInput(call.arguments[0]);
+  const vask::Sections sections = loadText(input.name, input.text);
+  const bool isShell = call.has("--format=sh");
+  if (call.has("--json") && (isShell || call.arguments.size() > 1)) {
+    throw ToolError(kExitRefused,
+                    "--json dumps the whole file: it takes no SECTION and no "
+                    "--format (see vask-ini dump --help)");
+  }
+  if (isShell && call.arguments.size() < 2) {
+    throw ToolError(kExitRefused, "--format=sh needs a SECTION (see vask-ini dump --help)");
+  }
+  if (call.has("--json")) {
+    print(dumpJson(sections));
+    return kExitSuccess;
+  }
+  const char* pSection = call.arguments.size() > 1 ? call.arguments[1].c_str() : nullptr;
+  if (pSection != nullptr &&
+      VaskInitializationLookup_hasSection(sections.handle(), pSection) != 0) {
+    throw ToolError(kExitFailure, input.name + ": no section " + bracketed(pSection));
+  }
+  if (!isShell) {
+    print(dumpText(sections, pSection));
+    return kExitSuccess;
+  }
+  std::vector<std::string> skipped;
+  print(dumpShell(sections, pSection, &skipped));
+  if (!skipped.empty()) {
+    std::string names;
+    for (const std::string& key : skipped) {
+      names += (names.empty() ? "" : ", ") + quoted(key);
+    }
+    warn(input.name + ": warning: left out, as they are not shell names: " + names);
+  }
   return kExitSuccess;
 }
 
 int command_fmt(const Invocation& call) {
-  const Document document(call.arguments[0]);
-  const bool isFormatted = document.serialize() == document.text();
   if (call.has("--check")) {
-    print(document.path() + (isFormatted ? ": already formatted\n" : ": would be reformatted\n"));
+    const Input input = readInput(call.arguments[0]);
+    vask::Buffer formatted;
+    const int result = loadText(input.name, input.text).serialize(&formatted);
+    if (result != VaskCommonError_Success) {
+      throw ToolError(kExitFailure,
+                      input.name + ": cannot write the sections out: " + codeText(result));
+    }
+    const bool isFormatted = formatted.view() == input.text;
+    print(input.name + (isFormatted ? ": already formatted\n" : ": would be reformatted\n"));
     return isFormatted ? kExitSuccess : kExitFailure;
   }
-  if (!isFormatted) {
-    document.warnLossyLines();
-    document.save();
+  EditFile file(call.arguments[0], {false, call.output});
+  vask::Buffer formatted;
+  std::vector<uint64_t> view;
+  {
+    const vask::Sections sections = loadText(file.name(), file.text());
+    if (!call.has("--force")) {
+      size_t lossy = 0;
+      for (const Finding& finding : checkText(file.text())) {
+        if (finding.isDropping) {
+          warn(file.name() + ":" + std::to_string(finding.line) + ": warning: " + finding.message);
+          ++lossy;
+        }
+      }
+      if (lossy > 0) {
+        refuse(file.name(), std::to_string(lossy) + (lossy == 1 ? " line loses" : " lines lose") +
+                                " text in the writer's layout (listed above; --force rewrites "
+                                "anyway)");
+      }
+    }
+    const int result = sections.serialize(&formatted);
+    if (result != VaskCommonError_Success) {
+      throw ToolError(kExitFailure,
+                      file.name() + ": cannot write the sections out: " + codeText(result));
+    }
+    view = scanView(file.text());
+  }
+  const std::string text(formatted.view());
+  const bool isChanged = text != file.text();
+  file.releaseText();
+  if (isChanged) {
+    requireView(file.name(), text, view);
+  }
+  file.write(text, isChanged);
+  if (call.has("--verbose")) {
+    warn(file.name() + (isChanged ? ": changed" : ": unchanged"));
   }
   return kExitSuccess;
 }
 
 int command_check(const Invocation& call) {
-  const std::string& path = call.arguments[0];
-  const std::string text = file_read(path);
+  const Input input = readInput(call.arguments[0]);
   bool hasError = false;
   bool hasWarning = false;
-  for (const Finding& finding : checkText(text)) {
-    print(path + ":" + std::to_string(finding.line) +
+  for (const Finding& finding : checkText(input.text)) {
+    print(input.name + ":" + std::to_string(finding.line) +
           (finding.isError ? ": error: " : ": warning: ") + finding.message + "\n");
     hasError = hasError || finding.isError;
     hasWarning = hasWarning || !finding.isError;
   }
   if (!hasError) {
-    if (const std::optional<int> result = load_failure(path)) {
-      print(path + ": error: the file does not load: " + codeText(*result) + "\n");
+    // The load must agree: a failure that no single line explains is still one.
+    vask::Sections sections;
+    const int result = sections.parse(input.text);
+    if (result != VaskCommonError_Success) {
+      print(input.name + ": error: the file does not load: " + codeText(result) + "\n");
       hasError = true;
     }
   }

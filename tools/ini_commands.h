@@ -3,6 +3,7 @@
 #ifndef VASK_TOOLS_INI_COMMANDS_H
 #define VASK_TOOLS_INI_COMMANDS_H
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@ namespace vask_ini {
 struct Invocation {
   std::vector<std::string> arguments;  // after the command name, FILE first
   std::set<std::string> flags;         // the command's own options, e.g. "--all"
+  std::optional<std::string> output;   // --output FILE
 
   bool has(const std::string& flag) const { return flags.contains(flag); }
 };
@@ -19,6 +21,7 @@ struct Invocation {
 int command_get(const Invocation& call);
 int command_set(const Invocation& call);
 int command_del(const Invocation& call);
+int command_merge(const Invocation& call);
 int command_list(const Invocation& call);
 int command_dump(const Invocation& call);
 int command_fmt(const Invocation& call);

@@ -1,8 +1,8 @@
 #include "ini_dump.h"
 
-#include "ini_library.h"
-
+#include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 
 namespace vask_ini {
 
@@ -80,6 +80,17 @@ std::string jsonOrNull(const char* pText) {
   return pText != nullptr ? jsonString(pText) : "null";
 }
 
+// The queue's items, read in place with the support library's _at.
+template <typename Item_t>
+std::vector<Item_t*> queue_items(VaskCommonDQueueHandle_t hQueue) {
+  std::vector<Item_t*> items;
+  void* pItem = nullptr;
+  for (size_t index = 0; VaskCommonDQueue_at(hQueue, index, &pItem) == 0; ++index) {
+    items.push_back(static_cast<Item_t*>(pItem));
+  }
+  return items;
+}
+
 std::string member_json(const VaskInitializationMember_t& member) {
   return "{\"key\": " + jsonOrNull(member.pKey) + ", \"value\": " + jsonOrNull(member.pValue) +
          ", \"comment\": " + jsonOrNull(member.pComment) + "}";
@@ -87,14 +98,14 @@ std::string member_json(const VaskInitializationMember_t& member) {
 
 std::string comments_json(const VaskInitializationSection_t& section) {
   std::string json = "[";
-  for (const char* pComment : commentsOf(section)) {
+  for (const char* pComment : queue_items<const char>(section.hComment)) {
     json += (json.size() > 1 ? ", " : "") + jsonString(pComment);
   }
   return json + "]";
 }
 
 std::string members_json(const VaskInitializationSection_t& section) {
-  const std::vector<VaskInitializationMember_t*> members = membersOf(section);
+  const auto members = queue_items<const VaskInitializationMember_t>(section.hMember);
   if (members.empty()) {
     return "[]";
   }
@@ -109,6 +120,24 @@ std::string section_json(const VaskInitializationSection_t& section) {
   return "  {\n    \"comments\": " + comments_json(section) +
          ",\n    \"header\": " + jsonOrNull(section.pHeader) +
          ",\n    \"members\": " + members_json(section) + "\n  }";
+}
+
+bool isShellName(std::string_view key) {
+  const auto isWordByte = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  };
+  return !key.empty() && !(key.front() >= '0' && key.front() <= '9') &&
+         std::all_of(key.begin(), key.end(), isWordByte);
+}
+
+// Between single quotes the shell takes every byte as it is; a quote itself
+// closes, is escaped and reopens.
+std::string shellQuoted(std::string_view value) {
+  std::string quoted = "'";
+  for (char character : value) {
+    quoted += character == '\'' ? std::string("'\\''") : std::string(1, character);
+  }
+  return quoted + "'";
 }
 
 }  // namespace
@@ -136,8 +165,8 @@ std::string jsonString(std::string_view bytes) {
   return json + "\"";
 }
 
-std::string dumpJson(VaskCommonDQueueHandle_t hQueueSection) {
-  const std::vector<VaskInitializationSection_t*> sections = sectionsOf(hQueueSection);
+std::string dumpJson(const vask::Sections& queue) {
+  const auto sections = queue_items<const VaskInitializationSection_t>(queue.handle());
   if (sections.empty()) {
     return "[]\n";
   }
@@ -148,12 +177,33 @@ std::string dumpJson(VaskCommonDQueueHandle_t hQueueSection) {
   return json + "\n]\n";
 }
 
-std::string dumpText(VaskCommonDQueueHandle_t hQueueSection) {
+std::string dumpText(const vask::Sections& sections, const char* pSection) {
   std::string text;
-  for (const NamedSection& named : namedSections(hQueueSection)) {
-    for (const VaskInitializationMember_t* pMember : membersOf(*named.pSection)) {
-      text += named.name + "." + (pMember->pKey != nullptr ? pMember->pKey : "") + "=" +
-              (pMember->pValue != nullptr ? pMember->pValue : "") + "\n";
+  for (const vask::Entry entry : vask::MemberRange(sections.handle(), pSection)) {
+    text.append(entry.section).append(".").append(entry.key()).append("=");
+    text.append(entry.value()).append("\n");
+  }
+  return text;
+}
+
+std::string dumpShell(const vask::Sections& sections, const char* pSection,
+                      std::vector<std::string>* pSkipped) {
+  std::vector<std::pair<std::string_view, std::string_view>> values;
+  std::unordered_map<std::string_view, size_t> positions;
+  for (const vask::Entry entry : vask::MemberRange(sections.handle(), pSection)) {
+    const auto [found, isNew] = positions.try_emplace(entry.key(), values.size());
+    if (isNew) {
+      values.emplace_back(entry.key(), entry.value());
+    } else {
+      values[found->second].second = entry.value();
+    }
+  }
+  std::string text;
+  for (const auto& [key, value] : values) {
+    if (isShellName(key)) {
+      text.append(key).append("=").append(shellQuoted(value)).append("\n");
+    } else {
+      pSkipped->emplace_back(key);
     }
   }
   return text;

@@ -1,7 +1,5 @@
 #include "ini_text.h"
 
-#include <vask_common_c/common_error.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -101,14 +99,13 @@ std::vector<std::string_view> splitLines(std::string_view text) {
   return lines;
 }
 
-std::vector<std::string_view> nonEmptyLines(std::string_view text) {
-  std::vector<std::string_view> lines = splitLines(text);
-  std::erase_if(lines, [](std::string_view line) { return line.empty(); });
-  return lines;
+void print(std::string_view text) {
+  (void)std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
-std::string codeText(int code) {
-  return VaskCommonError_text(code);
+void warn(std::string_view message) {
+  const std::string line = "vask-ini: " + std::string(message) + "\n";
+  (void)std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 }  // namespace vask_ini

@@ -24,11 +24,11 @@ std::string bracketed(std::string_view name);
 // The lines of a text, cut at each LF (not included); a final LF does not
 // start another line.
 std::vector<std::string_view> splitLines(std::string_view text);
-// The lines of a text that hold anything at all.
-std::vector<std::string_view> nonEmptyLines(std::string_view text);
 
-// The library's text for a result code, e.g. "access denied".
-std::string codeText(int code);
+// Writes the bytes to stdout: all of the tool's output goes through here.
+void print(std::string_view text);
+// Writes "vask-ini: ", the message and a line feed to stderr.
+void warn(std::string_view message);
 
 }  // namespace vask_ini
 
