@@ -190,7 +190,9 @@ class SetPlanner {
     }
     pendingHeader_.reset();
     // Members of one header share the view of its name: look the name up once.
-    if (line.section.data() != cachedName_.data() || line.section.size() != cachedName_.size()) {
+    if (!isCached_ || line.section.data() != cachedName_.data() ||
+        line.section.size() != cachedName_.size()) {
+      isCached_ = true;
       cachedName_ = line.section;
       const auto found = sections_.find(line.section);
       pCached_ = found != sections_.end() ? &found->second : nullptr;
@@ -354,6 +356,7 @@ class SetPlanner {
   std::vector<std::pair<std::string, std::vector<Assignment>>> newSections_;
   std::string_view cachedName_;  // the section of the last member line, and its state
   SectionState* pCached_ = nullptr;
+  bool isCached_ = false;
   size_t members_ = 0;
 };
 
@@ -433,7 +436,8 @@ class DeleteKeyPlanner {
 // --- del SECTION ------------------------------------------------------------
 
 // Removes each header of the name with its members and the lines between them;
-// the lines above the header and those after its last member stay.
+// the lines above the header and those after its last member stay. Headers of
+// the name that the removed one replaces go too: they would read again.
 class DeleteSectionPlanner {
  public:
   DeleteSectionPlanner(std::string name, const EditRequest& request, Plan* pPlan)
@@ -442,6 +446,9 @@ class DeleteSectionPlanner {
   void take(const ScanLine& line) {
     if (line.kind == LineKind::Header) {
       close();
+      if (pendingHeader_ && pendingHeader_->section == request_.section) {
+        replaced_.push_back({pendingHeader_->begin, pendingHeader_->end, {}});
+      }
       pendingHeader_ = line;
       return;
     }
@@ -451,17 +458,20 @@ class DeleteSectionPlanner {
     if (line.section == request_.section) {
       if (!range_) {
         range_ = Splice{pendingHeader_ ? pendingHeader_->begin : line.begin, line.end, {}};
+        removeReplaced();
       }
       range_->end = line.end;
       plan_.changes.push_back({line.member, ChangeKind::Remove, 0});
     }
     pendingHeader_.reset();
+    replaced_.clear();
   }
 
   void finish(size_t /*members*/) {
     close();
     if (pendingHeader_ && pendingHeader_->section == request_.section) {
       plan_.splices.push_back({pendingHeader_->begin, pendingHeader_->end, {}});
+      removeReplaced();
     }
     if (plan_.splices.empty()) {
       throw ToolError(kExitFailure, name_ + ": no section " + bracketed(request_.section));
@@ -476,10 +486,16 @@ class DeleteSectionPlanner {
     }
   }
 
+  void removeReplaced() {
+    plan_.splices.insert(plan_.splices.end(), replaced_.begin(), replaced_.end());
+    replaced_.clear();
+  }
+
   std::string name_;
   const EditRequest& request_;
   Plan& plan_;
-  std::optional<ScanLine> pendingHeader_;
+  std::optional<ScanLine> pendingHeader_;  // the header since the last member
+  std::vector<Splice> replaced_;           // headers of the name it replaced
   std::optional<Splice> range_;
 };
 
