@@ -25,9 +25,8 @@ int edit_run(const Invocation& call, const EditRequest& request, bool mayCreate,
   EditResult result = applyEdit(file.name(), file.text(), request);
   file.releaseText();
   if (result.isChanged) {
-    requireView(file.name(), result.text, result.expected, check);
+    requireView(file.name(), result.text, std::move(result.expected), check);
   }
-  std::vector<uint64_t>().swap(result.expected);
   file.write(result.text, result.isChanged);
   for (const std::string& warning : result.warnings) {
     warn(warning);
@@ -243,7 +242,7 @@ int command_fmt(const Invocation& call) {
   }
   EditFile file(call.arguments[0], {false, call.output});
   vask::Buffer formatted;
-  std::vector<uint64_t> view;
+  MemberView view;
   {
     const vask::Sections sections = loadText(file.name(), file.text());
     if (!call.has("--force")) {
@@ -271,7 +270,7 @@ int command_fmt(const Invocation& call) {
   const bool isChanged = text != file.text();
   file.releaseText();
   if (isChanged) {
-    requireView(file.name(), text, view);
+    requireView(file.name(), text, ExpectedView(std::move(view), {}));
   }
   file.write(text, isChanged);
   if (call.has("--verbose")) {

@@ -5,6 +5,8 @@
 #ifndef VASK_TOOLS_INI_EDIT_H
 #define VASK_TOOLS_INI_EDIT_H
 
+#include "ini_view.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -32,7 +34,7 @@ struct EditRequest {
 struct EditResult {
   std::string text;                   // the new text
   bool isChanged = false;             // whether it differs from the old one
-  std::vector<uint64_t> expected;     // what it must read as (see memberHash)
+  ExpectedView expected;              // what it must read as
   std::vector<std::string> warnings;  // for stderr, once the edit is saved
 };
 

@@ -1,50 +1,61 @@
 #include "ini_scan.h"
 
+#include <array>
 #include <cctype>
 #include <cstring>
-#include <functional>
 
 namespace vask_ini {
 
 namespace {
 
+// isspace() in the current locale, looked up once per byte value.
 bool byte_isBlank(char character) {
-  return std::isspace(static_cast<unsigned char>(character)) != 0;
-}
-
-// The first `wanted` in [from, end) of the text, or end; a zero byte ends the
-// search, as it ends what reading sees of a line.
-size_t text_find(std::string_view text, size_t from, size_t end, char wanted) {
-  const char* pBegin = text.data() + from;
-  const auto* pFound = static_cast<const char*>(std::memchr(pBegin, wanted, end - from));
-  if (pFound == nullptr) {
-    return end;
-  }
-  const auto limit = static_cast<size_t>(pFound - pBegin);
-  return std::memchr(pBegin, '\0', limit) == nullptr ? from + limit : end;
-}
-
-size_t text_zeroOrEnd(std::string_view text, size_t from, size_t end) {
-  const auto* pZero = static_cast<const char*>(std::memchr(text.data() + from, '\0', end - from));
-  return pZero != nullptr ? static_cast<size_t>(pZero - text.data()) : end;
-}
-
-// Where a header's name ends: at ']', a zero byte or the line's end.
-size_t bracket_end(std::string_view text, size_t from, size_t end) {
-  const size_t bracket = text_find(text, from, end, ']');
-  return bracket < end ? bracket : text_zeroOrEnd(text, from, end);
-}
-
-// Where reading ends a value: the first space, marker or zero byte.
-size_t value_end(std::string_view text, size_t from, size_t end) {
-  while (from < end) {
-    const char character = text[from];
-    if (character == ' ' || character == '#' || character == ';' || character == '\0') {
-      break;
+  static const std::array<bool, 256> kBlank = [] {
+    std::array<bool, 256> blank{};
+    for (size_t byte = 0; byte < blank.size(); ++byte) {
+      blank[byte] = std::isspace(static_cast<int>(byte)) != 0;
     }
+    return blank;
+  }();
+  return kBlank[static_cast<unsigned char>(character)];
+}
+
+constexpr uint64_t kOnes = 0x0101010101010101;
+
+// 0x80 in the lowest byte of the word that is zero (higher bytes may be marked
+// wrongly, but never a lower one).
+constexpr uint64_t word_zeroBytes(uint64_t word) {
+  return (word - kOnes) & ~word & (kOnes << 7);
+}
+
+// The first byte in [from, end) of the text that is a zero byte (which ends
+// what reading sees of a line) or one of kStops; end when there is none.
+// Eight bytes at a time where the words are little-endian.
+template <char... kStops>
+size_t text_find(std::string_view text, size_t from, size_t end) {
+  const char* pText = text.data();
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  for (; from + sizeof(uint64_t) <= end; from += sizeof(uint64_t)) {
+    uint64_t word = 0;
+    std::memcpy(&word, pText + from, sizeof word);
+    const uint64_t hits = (word_zeroBytes(word) | ... |
+                           word_zeroBytes(word ^ (kOnes * static_cast<unsigned char>(kStops))));
+    if (hits != 0) {
+      return from + static_cast<size_t>(__builtin_ctzll(hits)) / 8;
+    }
+  }
+#endif
+  while (from < end && pText[from] != '\0' && ((pText[from] != kStops) && ...)) {
     ++from;
   }
   return from;
+}
+
+// The first `wanted` in [from, end) before any zero byte, or end.
+template <char wanted>
+size_t text_findBeforeZero(std::string_view text, size_t from, size_t end) {
+  const size_t found = text_find<wanted>(text, from, end);
+  return found < end && text[found] == wanted ? found : end;
 }
 
 // A '#' after the value's end, or else a ';', as reading picks the marker.
@@ -52,20 +63,20 @@ size_t member_marker(std::string_view text, size_t valueEnd, size_t end) {
   if (valueEnd == end || text[valueEnd] == '\0') {
     return end;
   }
-  const size_t hash = text_find(text, valueEnd, end, '#');
-  return hash < end ? hash : text_find(text, valueEnd, end, ';');
+  const size_t hash = text_findBeforeZero<'#'>(text, valueEnd, end);
+  return hash < end ? hash : text_findBeforeZero<';'>(text, valueEnd, end);
 }
 
 // Fills the parts of a member line; the kind becomes Invalid without '='.
 void member_read(std::string_view text, ScanLine* pLine) {
-  const size_t equals = text_find(text, pLine->body, pLine->contentEnd, '=');
+  const size_t equals = text_findBeforeZero<'='>(text, pLine->body, pLine->contentEnd);
   if (equals == pLine->contentEnd) {
     pLine->kind = LineKind::Invalid;
     return;
   }
   pLine->equals = equals;
   pLine->key = text.substr(pLine->body, equals - pLine->body);
-  pLine->valueEnd = value_end(text, equals + 1, pLine->contentEnd);
+  pLine->valueEnd = text_find<' ', '#', ';'>(text, equals + 1, pLine->contentEnd);
   // An empty key ends the reading of the line: the value stays empty.
   const size_t valueBegin = pLine->key.empty() ? pLine->valueEnd : equals + 1;
   pLine->value = text.substr(valueBegin, pLine->valueEnd - valueBegin);
@@ -73,7 +84,7 @@ void member_read(std::string_view text, ScanLine* pLine) {
   pLine->comment = {};
   if (pLine->marker < pLine->contentEnd) {
     pLine->comment = text.substr(
-        pLine->marker, text_zeroOrEnd(text, pLine->marker, pLine->contentEnd) - pLine->marker);
+        pLine->marker, text_find<>(text, pLine->marker, pLine->contentEnd) - pLine->marker);
   }
 }
 
@@ -119,7 +130,7 @@ bool LineScanner::next(ScanLine* pLine) {
     case '[':
       line.kind = LineKind::Header;
       line.section = text_.substr(
-          line.body + 1, bracket_end(text_, line.body + 1, line.contentEnd) - line.body - 1);
+          line.body + 1, text_find<']'>(text_, line.body + 1, line.contentEnd) - line.body - 1);
       section_ = line.section;
       break;
     default:
@@ -133,17 +144,47 @@ bool LineScanner::next(ScanLine* pLine) {
   return true;
 }
 
-uint64_t memberHash(std::string_view section, std::string_view key, std::string_view value,
-                    bool hasComment, std::string_view comment) {
-  uint64_t hash = hasComment ? 0x6a09e667f3bcc909 : 0x243f6a8885a308d3;
-  for (std::string_view part : {section, key, value, comment}) {
-    hash ^= std::hash<std::string_view>{}(part) + 0x9e3779b97f4a7c15 + (hash << 6) + (hash >> 2);
+namespace {
+
+uint64_t word_mix(uint64_t hash, uint64_t word) {
+  hash = (hash ^ word) * 0xbf58476d1ce4e5b9;
+  return hash ^ (hash >> 31);
+}
+
+// Eight bytes at a time, the length first.
+uint64_t bytes_hash(std::string_view bytes, uint64_t seed) {
+  uint64_t hash = word_mix(seed, bytes.size());
+  size_t at = 0;
+  for (; at + sizeof(uint64_t) <= bytes.size(); at += sizeof(uint64_t)) {
+    uint64_t word = 0;
+    std::memcpy(&word, bytes.data() + at, sizeof word);
+    hash = word_mix(hash, word);
   }
-  return hash;
+  uint64_t tail = 0;
+  if (at < bytes.size()) {
+    std::memcpy(&tail, bytes.data() + at, bytes.size() - at);
+  }
+  return word_mix(hash, tail);
+}
+
+}  // namespace
+
+uint64_t sectionHash(std::string_view section) {
+  return bytes_hash(section, 0x243f6a8885a308d3);
+}
+
+uint64_t memberHash(uint64_t section, std::string_view key, std::string_view value, bool hasComment,
+                    std::string_view comment) {
+  // Separate chains that the processor can run side by side.
+  const uint64_t keyHash = bytes_hash(key, 0x13198a2e03707344);
+  const uint64_t valueHash = bytes_hash(value, 0xa4093822299f31d0);
+  const uint64_t commentHash = hasComment ? bytes_hash(comment, 0x082efa98ec4e6c89) : 0;
+  return word_mix(word_mix(word_mix(section, keyHash), valueHash), commentHash);
 }
 
 uint64_t memberHash(const ScanLine& line) {
-  return memberHash(line.section, line.key, line.value, line.hasComment(), line.comment);
+  return memberHash(sectionHash(line.section), line.key, line.value, line.hasComment(),
+                    line.comment);
 }
 
 ScanLine scanOneLine(std::string_view line, std::string_view section) {

@@ -65,10 +65,12 @@ class LineScanner {
   bool isStopped_ = false;
 };
 
-// One member as the tool's view holds it: its section, key, value and trailing
-// comment, reduced to a hash (a missing comment differs from an empty one).
-uint64_t memberHash(std::string_view section, std::string_view key, std::string_view value,
-                    bool hasComment, std::string_view comment);
+// One member as the tool's view holds it: the hash of its section's name
+// (sectionHash), its key, value and trailing comment, reduced to a hash (a
+// missing comment differs from an empty one).
+uint64_t sectionHash(std::string_view section);
+uint64_t memberHash(uint64_t section, std::string_view key, std::string_view value, bool hasComment,
+                    std::string_view comment);
 uint64_t memberHash(const ScanLine& line);
 
 // Reads one line (without its LF) on its own, its members answering to `section`.

@@ -5,6 +5,8 @@
 #include "ini_scan.h"
 #include "ini_text.h"
 
+#include <algorithm>
+
 namespace vask_ini {
 
 namespace {
@@ -55,8 +57,8 @@ vask::Sections loadText(const std::string& name, const std::string& text) {
   return sections;
 }
 
-std::vector<uint64_t> scanView(std::string_view text) {
-  std::vector<uint64_t> view;
+MemberView scanView(std::string_view text) {
+  MemberView view;
   LineScanner scanner(text);
   ScanLine line;
   while (scanner.next(&line)) {
@@ -67,8 +69,43 @@ std::vector<uint64_t> scanView(std::string_view text) {
   return view;
 }
 
-void requireView(const std::string& name, const std::string& text,
-                 const std::vector<uint64_t>& expected, const ResultCheck& check) {
+ExpectedView::ExpectedView(MemberView view, std::vector<ViewChange> changes)
+    : view_(std::move(view)), changes_(std::move(changes)), size_(view_.size()) {
+  std::stable_sort(changes_.begin(), changes_.end(), [](const ViewChange& a, const ViewChange& b) {
+    return a.position != b.position ? a.position < b.position
+                                    : a.kind == ChangeKind::Insert && b.kind != ChangeKind::Insert;
+  });
+  for (const ViewChange& change : changes_) {
+    size_ += change.kind == ChangeKind::Insert ? 1 : 0;
+    size_ -= change.kind == ChangeKind::Remove ? 1 : 0;
+  }
+}
+
+bool ExpectedView::next(uint64_t* pHash) {
+  for (;;) {
+    const bool isChange = change_ < changes_.size() && changes_[change_].position == position_;
+    if (isChange && changes_[change_].kind == ChangeKind::Insert) {
+      *pHash = changes_[change_++].hash;
+      return true;
+    }
+    if (position_ == view_.size()) {
+      return false;
+    }
+    *pHash = view_[position_];
+    bool isRemoved = false;
+    for (; change_ < changes_.size() && changes_[change_].position == position_; ++change_) {
+      *pHash = changes_[change_].kind == ChangeKind::Replace ? changes_[change_].hash : *pHash;
+      isRemoved = isRemoved || changes_[change_].kind == ChangeKind::Remove;
+    }
+    ++position_;
+    if (!isRemoved) {
+      return true;
+    }
+  }
+}
+
+void requireView(const std::string& name, const std::string& text, ExpectedView expected,
+                 const ResultCheck& check) {
   vask::Sections sections;
   const int result = sections.parse(text);
   if (result != VaskCommonError_Success) {
@@ -76,12 +113,19 @@ void requireView(const std::string& name, const std::string& text,
   }
   size_t count = 0;
   size_t differing = expected.size();  // the first member that reads otherwise
+  std::string_view section;            // the members of a section share the hash of its name
+  uint64_t sectionName = sectionHash(section);
   for (const vask::Entry entry : sections.members()) {
+    if (entry.section.data() != section.data() || entry.section.size() != section.size()) {
+      section = entry.section;
+      sectionName = sectionHash(section);
+    }
     const char* pComment = entry.pMember->pComment;
+    uint64_t hash = 0;
     if (differing == expected.size() &&
-        (count == expected.size() ||
-         memberHash(entry.section, entry.key(), entry.value(), pComment != nullptr,
-                    pComment != nullptr ? pComment : "") != expected[count])) {
+        (!expected.next(&hash) ||
+         memberHash(sectionName, entry.key(), entry.value(), pComment != nullptr,
+                    pComment != nullptr ? pComment : "") != hash)) {
       differing = count;
     }
     ++count;
