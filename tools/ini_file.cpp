@@ -15,7 +15,7 @@ namespace vask_ini {
 
 namespace {
 
-constexpr size_t kFirstChunk = 64 * 1024;
+constexpr size_t kFirstChunk = size_t{64} * 1024;
 
 int errno_code(int number) {
   switch (number) {

@@ -151,9 +151,9 @@ TEST(VaskIni, StandardInputAndOutputAndOtherFiles) {
 TEST(VaskIni, ParallelSetsOfDistinctKeysKeepEveryOne) {
   const vask::test::TempFolder folder;
   const std::string path = folder.write("shared.ini", "[s]\nfirst=0\n");
-  std::vector<std::thread> editors;
+  std::vector<std::thread> editors(40);
   for (int index = 0; index < 40; ++index) {
-    editors.emplace_back([&path, index] {
+    editors[index] = std::thread([&path, index] {
       const std::string key = "k" + std::to_string(index);
       EXPECT_EQ(runTool({"set", path, index % 2 == 0 ? "s" : "t", key, "v"}).code, 0) << key;
     });
@@ -244,8 +244,8 @@ TEST(VaskIniProperty, EditsChangeOnlyTheirLinesAndReadAsMeantOrLeaveTheFile) {
   for (int edit = 0; edit < edits; ++edit) {
     const std::string text = random() % 3 == 0 ? sources[random() % 4] : generated(random);
     const std::string path = folder.write("p.ini", text);
-    const std::string section = kSections[random() % kSections.size()];
-    const std::string key = kKeys[random() % kKeys.size()];
+    const std::string& section = kSections[random() % kSections.size()];
+    const std::string& key = kKeys[random() % kKeys.size()];
     const std::string value = edit % 9 == 0 ? "x y" : "v" + std::to_string(edit);
     const Arguments arguments = std::vector<Arguments>{{"set", path, section, key, value},
                                                        {"del", path, section, key},
