@@ -16,6 +16,9 @@ namespace vask_ini {
 namespace {
 
 constexpr size_t kFirstChunk = size_t{64} * 1024;
+// Opening and locking FILE starts again when another editor replaced it
+// meanwhile; this many times at most.
+constexpr int kAttempts = 1000;
 
 int errno_code(int number) {
   switch (number) {
@@ -156,13 +159,18 @@ EditFile::EditFile(const std::string& path, const EditOptions& options)
 // Opens FILE without blocking (a FIFO put in its place since the check above
 // is still refused), locks it and makes sure the path still names it.
 void EditFile::openLocked(bool mayCreate) {
-  for (;;) {
+  for (int attempt = 1;; ++attempt) {
     isCreated_ = false;
     fd_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0 && errno == ENOENT && mayCreate) {
       fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
+      // Made by another editor since: handle it as an existing file. A symbolic
+      // link to a missing file exists too, but never opens: give up then.
       if (fd_ < 0 && errno == EEXIST) {
-        continue;  // made by another editor since: handle it as an existing file
+        errno = ENOENT;
+        if (attempt < kAttempts) {
+          continue;
+        }
       }
       isCreated_ = fd_ >= 0;
     }
@@ -191,6 +199,9 @@ void EditFile::openLocked(bool mayCreate) {
     }
     (void)::close(fd_);  // replaced while we waited: lock the file that is there now
     fd_ = -1;
+    if (attempt == kAttempts) {
+      throw ToolError(kExitFailure, name_ + ": cannot lock the file: it keeps being replaced");
+    }
   }
 }
 
