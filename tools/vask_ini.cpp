@@ -77,15 +77,6 @@ Exit codes:
   3  --strict found lines that read differently from their text (get, check)
 )";
 
-// The exit codes of each command, as its help lists them.
-constexpr std::string_view kEditCodes = R"(
-Exit codes:
-  0  success
-  1  %s; a FILE that cannot be read, loaded or saved (the message names the
-     line at fault)
-  2  bad usage, or refused (the message says why; FILE is unchanged)
-)";
-
 constexpr std::string_view kGetHelp = R"(Usage: vask-ini get FILE SECTION KEY [--all] [--strict]
 
 Prints the value of KEY in SECTION, followed by a line feed. Where sections
@@ -136,6 +127,12 @@ Options:
   --existing        change only: fail when SECTION or KEY is not there
   --output FILE|-   write the result to FILE, or to stdout, and leave FILE
   --verbose         say on stderr whether the file changed
+
+Exit codes:
+  0  success
+  1  --existing: no such section or key; a FILE that cannot be read, loaded or
+     saved (the message names the line at fault)
+  2  bad usage, or refused (the message says why; FILE is unchanged)
 )";
 
 constexpr std::string_view kDelHelp =
@@ -158,6 +155,12 @@ removed.
 Options:
   --output FILE|-   write the result to FILE, or to stdout, and leave FILE
   --verbose         say on stderr whether the file changed
+
+Exit codes:
+  0  success
+  1  nothing to remove: no such section or key; a FILE that cannot be read,
+     loaded or saved (the message names the line at fault)
+  2  bad usage, or refused (the message says why; FILE is unchanged)
 )";
 
 constexpr std::string_view kMergeHelp =
@@ -172,6 +175,12 @@ Refused (exit 2, FILE unchanged): whatever set would refuse for any one key.
 Options:
   --output FILE|-   write the result to FILE, or to stdout, and leave FILE
   --verbose         say on stderr whether the file changed
+
+Exit codes:
+  0  success
+  1  a FILE or OTHER that cannot be read or loaded, or a FILE that cannot be
+     saved (the message names the line at fault)
+  2  bad usage, or refused (the message says why; FILE is unchanged)
 )";
 
 constexpr std::string_view kListHelp = R"(Usage: vask-ini list FILE [SECTION]
@@ -256,7 +265,6 @@ struct CommandEntry {
   std::string_view options;  // the command's own, separated by blanks
   int (*run)(const Invocation&);
   std::string_view help;
-  std::string_view notFound;  // editing commands: what exit 1 means besides FILE
 };
 
 constexpr std::string_view kEditOptions = "--output --verbose";
@@ -267,69 +275,50 @@ constexpr CommandEntry kCommands[] = {
      .maxArguments = 3,
      .options = "--all --strict",
      .run = vask_ini::command_get,
-     .help = kGetHelp,
-     .notFound = {}},
+     .help = kGetHelp},
     {.name = "set",
      .minArguments = 4,
      .maxArguments = 4,
      .options = "--existing --output --verbose",
      .run = vask_ini::command_set,
-     .help = kSetHelp,
-     .notFound = "--existing: no such section or key"},
+     .help = kSetHelp},
     {.name = "del",
      .minArguments = 2,
      .maxArguments = 3,
      .options = kEditOptions,
      .run = vask_ini::command_del,
-     .help = kDelHelp,
-     .notFound = "nothing to remove: no such section or key"},
+     .help = kDelHelp},
     {.name = "merge",
      .minArguments = 2,
      .maxArguments = 2,
      .options = kEditOptions,
      .run = vask_ini::command_merge,
-     .help = kMergeHelp,
-     .notFound = "an OTHER that cannot be read or loaded"},
+     .help = kMergeHelp},
     {.name = "list",
      .minArguments = 1,
      .maxArguments = 2,
      .options = {},
      .run = vask_ini::command_list,
-     .help = kListHelp,
-     .notFound = {}},
+     .help = kListHelp},
     {.name = "dump",
      .minArguments = 1,
      .maxArguments = 2,
      .options = "--json --format=sh",
      .run = vask_ini::command_dump,
-     .help = kDumpHelp,
-     .notFound = {}},
+     .help = kDumpHelp},
     {.name = "fmt",
      .minArguments = 1,
      .maxArguments = 1,
      .options = "--check --force --output --verbose",
      .run = vask_ini::command_fmt,
-     .help = kFmtHelp,
-     .notFound = {}},
+     .help = kFmtHelp},
     {.name = "check",
      .minArguments = 1,
      .maxArguments = 1,
      .options = "--strict",
      .run = vask_ini::command_check,
-     .help = kCheckHelp,
-     .notFound = {}},
+     .help = kCheckHelp},
 };
-
-// The command's help; the editing commands' exit codes share one text.
-std::string help_text(const CommandEntry& entry) {
-  std::string text(entry.help);
-  if (!entry.notFound.empty()) {
-    std::string codes(kEditCodes);
-    codes.replace(codes.find("%s"), 2, entry.notFound);
-    text += codes;
-  }
-  return text;
-}
 
 const CommandEntry* command_find(std::string_view name) {
   for (const CommandEntry& entry : kCommands) {
@@ -429,7 +418,7 @@ int tool_run(const CommandLine& line) {
     usage_fail("unknown command " + line.words.front());
   }
   if (line.has("--help")) {
-    print(help_text(*pEntry));
+    print(pEntry->help);
     return kExitSuccess;
   }
   return pEntry->run(invocation_make(*pEntry, line));
