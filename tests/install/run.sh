@@ -153,6 +153,10 @@ libs_option=--libs
 shopt -s nullglob
 examples=("${project_dir}"/examples/*.c "${project_dir}"/examples/*.cpp)
 shopt -u nullglob
+# The README's example, as it stands.
+awk '/^## Example$/ {f = 1} f && /^```c$/ {c = 1; next} c && /^```$/ {exit} c' \
+  "${project_dir}/README.md" >"${work}/readme_example.c"
+[ -s "${work}/readme_example.c" ] && examples+=("${work}/readme_example.c") || fail "no C example in README.md"
 for example in "${examples[@]}"; do
   case "${example}" in
     *.c) compiler=("${cc}" -std=c11) ;;
