@@ -1,102 +1,605 @@
-// Placeholder until the lookup library is written: every call fails with 1.
+// Lookup over a section queue. Every walk reads the queues with
+// VaskCommonDQueue_at, so a lookup changes nothing and never allocates; edits
+// only append, insert or remove, so no item is ever out of its queue.
 #include <initialization_lookup.h>
+#include <initialization_utility.h>
 #include <vask_common_c/common_error.h>
 
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <system_error>
+
+#include "initialization_trace.h"
+
+namespace {
+
+using Section_t = VaskInitializationSection_t;
+using Member_t = VaskInitializationMember_t;
+
+constexpr char kNoName[] = "";
+
+template <typename T>
+T* item_at(VaskCommonDQueueHandle_t hQueue, size_t index) {
+  void* pItem = nullptr;
+  return VaskCommonDQueue_at(hQueue, index, &pItem) == VaskCommonError_Success
+             ? static_cast<T*>(pItem)
+             : nullptr;
+}
+
+// The name of the logical section a section belongs to, given the name in
+// force before it (null before the first section).
+const char* section_name(const Section_t* pSection, const char* pBefore) {
+  if (pSection->pHeader != nullptr) {
+    return pSection->pHeader;
+  }
+  return pBefore != nullptr ? pBefore : kNoName;
+}
+
+// Whether a section makes its name exist: a header line or a member.
+bool section_shows(const Section_t* pSection) {
+  return pSection->pHeader != nullptr || VaskCommonDQueue_length(pSection->hMember) > 0;
+}
+
+// Calls visit(section) for every section of the logical section pName, in order.
+template <typename Visit_t>
+void sections_visit(VaskCommonDQueueHandle_t hQueue, const char* pName, Visit_t visit) {
+  const char* pCurrent = nullptr;
+  Section_t* pSection = nullptr;
+  for (size_t i = 0; (pSection = item_at<Section_t>(hQueue, i)) != nullptr; ++i) {
+    pCurrent = section_name(pSection, pCurrent);
+    if (std::strcmp(pCurrent, pName) == 0) {
+      visit(pSection);
+    }
+  }
+}
+
+bool isBlank(char character) {
+  return std::isspace(static_cast<unsigned char>(character)) != 0;
+}
+
+enum class KeyMatch_t { None, Near, Exact };
+
+// Exact, or Near when pKey is pWanted followed by blanks ("port = 80" has "port ").
+KeyMatch_t key_match(const char* pKey, const char* pWanted) {
+  const size_t length = std::strlen(pWanted);
+  if (pKey == nullptr || std::strncmp(pKey, pWanted, length) != 0) {
+    return KeyMatch_t::None;
+  }
+  const char* pRest = pKey + length;
+  if (*pRest == '\0') {
+    return KeyMatch_t::Exact;
+  }
+  while (isBlank(*pRest)) {
+    ++pRest;
+  }
+  return *pRest == '\0' ? KeyMatch_t::Near : KeyMatch_t::None;
+}
+
+struct Found_t {
+  Member_t* pExact = nullptr;  // the last member with the key
+  Member_t* pNear = nullptr;   // the last member with the key and trailing blanks
+  Section_t* pLast = nullptr;  // the last section of the logical section
+};
+
+Found_t members_find(VaskCommonDQueueHandle_t hQueue, const char* pSection, const char* pKey) {
+  Found_t found;
+  sections_visit(hQueue, pSection, [&found, pKey](Section_t* pEach) {
+    found.pLast = pEach;
+    Member_t* pMember = nullptr;
+    for (size_t i = 0; (pMember = item_at<Member_t>(pEach->hMember, i)) != nullptr; ++i) {
+      const KeyMatch_t match = key_match(pMember->pKey, pKey);
+      if (match == KeyMatch_t::Exact) {
+        found.pExact = pMember;
+      } else if (match == KeyMatch_t::Near) {
+        found.pNear = pMember;
+      }
+    }
+  });
+  return found;
+}
+
+// --- typed values ------------------------------------------------------------
+
+void blanks_trim(const char*& pBegin, const char*& pEnd) {
+  while (pBegin != pEnd && isBlank(*pBegin)) {
+    ++pBegin;
+  }
+  while (pEnd != pBegin && isBlank(pEnd[-1])) {
+    --pEnd;
+  }
+}
+
+bool range_isBad(const char* pBegin, const char* pEnd, const void* pValue) {
+  return pBegin == nullptr || pEnd == nullptr || pValue == nullptr || pEnd < pBegin;
+}
+
+// from_chars takes a '-' but no '+'; a '+' before a '-' stays to be refused.
+const char* plus_skip(const char* pBegin, const char* pEnd) {
+  return pEnd - pBegin > 1 && pBegin[0] == '+' && pBegin[1] != '-' ? pBegin + 1 : pBegin;
+}
+
+// The whole trimmed range as a number of type T, or 18. from_chars ignores
+// the host's locale.
+template <typename T>
+int number_parse(const char* pBegin, const char* pEnd, T* pValue) {
+  if (range_isBad(pBegin, pEnd, pValue)) {
+    return VaskCommonError_InvalidArgument;
+  }
+  blanks_trim(pBegin, pEnd);
+  pBegin = plus_skip(pBegin, pEnd);
+  T value{};
+  const std::from_chars_result result = std::from_chars(pBegin, pEnd, value);
+  if (result.ec != std::errc() || result.ptr != pEnd) {
+    return VaskCommonError_BadValue;
+  }
+  *pValue = value;
+  return VaskCommonError_Success;
+}
+
+// Compares with a lower-case word, ignoring the case of ASCII letters only.
+bool word_equals(std::string_view text, std::string_view word) {
+  if (text.size() != word.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char character =
+        text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
+    if (character != word[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+struct BooleanWord_t {
+  std::string_view text;
+  bool value;
+};
+constexpr BooleanWord_t kBooleanWord[] = {{"1", true},      {"0", false},  {"true", true},
+                                          {"false", false}, {"yes", true}, {"no", false},
+                                          {"on", true},     {"off", false}};
+
+const char* value_text(const Member_t* pMember) {
+  return pMember->pValue != nullptr ? pMember->pValue : kNoName;
+}
+
+int member_lookup(VaskCommonDQueueHandle_t hQueue, const char* pSection, const char* pKey,
+                  Member_t** ppMember) {
+  if (hQueue == 0 || pSection == nullptr || pKey == nullptr || ppMember == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  const Found_t found = members_find(hQueue, pSection, pKey);
+  if (found.pExact != nullptr) {
+    *ppMember = found.pExact;
+    return VaskCommonError_Success;
+  }
+  *ppMember = found.pNear;
+  return found.pNear != nullptr ? VaskCommonError_NearMiss : VaskCommonError_NoEntry;
+}
+
+// find, then the value through Parse.
+template <typename T, int (*Parse)(const char*, const char*, T*)>
+int value_get(VaskCommonDQueueHandle_t hQueue, const char* pSection, const char* pKey, T* pValue) {
+  Member_t* pMember = nullptr;
+  if (pValue == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  const int result = member_lookup(hQueue, pSection, pKey, &pMember);
+  if (result != VaskCommonError_Success) {
+    return result;
+  }
+  const char* pText = value_text(pMember);
+  return Parse(pText, pText + std::strlen(pText), pValue);
+}
+
+// The default when the key is missing: 0, or 17 for a near miss.
+template <typename T, int (*Parse)(const char*, const char*, T*)>
+int value_getOr(VaskCommonDQueueHandle_t hQueue, const char* pSection, const char* pKey, T fallback,
+                T* pValue) {
+  const int result = value_get<T, Parse>(hQueue, pSection, pKey, pValue);
+  if (result != VaskCommonError_NoEntry && result != VaskCommonError_NearMiss) {
+    return result;
+  }
+  *pValue = fallback;
+  return result == VaskCommonError_NearMiss ? result : VaskCommonError_Success;
+}
+
+// --- edits -------------------------------------------------------------------
+
+// What reading gives back unchanged: a value ends at a blank, '#' or ';'; a key
+// at '=', and a line that starts with a blank, '[', '#' or ';' is no member.
+bool value_isSafe(const char* pValue) {
+  for (const char* pEach = pValue; *pEach != '\0'; ++pEach) {
+    if (isBlank(*pEach) || *pEach == '#' || *pEach == ';') {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool key_isSafe(const char* pKey) {
+  return *pKey != '\0' && !isBlank(*pKey) && std::strchr("[#;", *pKey) == nullptr &&
+         std::strpbrk(pKey, "=\n") == nullptr;
+}
+
+bool name_isSafe(const char* pName) {
+  return std::strpbrk(pName, "]\n") == nullptr;
+}
+
+// Releases what it holds unless released.
+struct MemberOwner {
+  Member_t* pMember = nullptr;
+  ~MemberOwner() { (void)VaskInitializationMember_delete(&pMember); }
+};
+struct SectionOwner {
+  Section_t* pSection = nullptr;
+  ~SectionOwner() { (void)VaskInitializationSection_delete(&pSection); }
+};
+
+int text_copy(const char* pText, char** ppCopy) {
+  *ppCopy = strdup(pText);
+  if (*ppCopy == nullptr) {
+    VASK_TRACE_ERROR(VaskCommonError_NoMemory);
+    return VaskCommonError_NoMemory;
+  }
+  return VaskCommonError_Success;
+}
+
+int value_replace(Member_t* pMember, const char* pValue) {
+  char* pCopy = nullptr;
+  const int result = text_copy(pValue, &pCopy);
+  if (result == VaskCommonError_Success) {
+    std::free(pMember->pValue);
+    pMember->pValue = pCopy;
+  }
+  return result;
+}
+
+// Appends a new member pKey=pValue to the section's members.
+int member_append(Section_t* pSection, const char* pKey, const char* pValue) {
+  MemberOwner member;
+  int result = VaskInitializationMember_create(&member.pMember);
+  if (result != VaskCommonError_Success) {
+    VASK_TRACE_ERROR(result);
+    return result;
+  }
+  result = text_copy(pKey, &member.pMember->pKey);
+  if (result == VaskCommonError_Success) {
+    result = text_copy(pValue, &member.pMember->pValue);
+  }
+  if (result == VaskCommonError_Success) {
+    void* pItem = member.pMember;
+    result = VaskCommonDQueue_pushBack(pSection->hMember, &pItem);
+    if (result != VaskCommonError_Success) {
+      VASK_TRACE_ERROR(result);
+      return result;
+    }
+    member.pMember = nullptr;
+  }
+  return result;
+}
+
+// A new section holding pKey=pValue: at the end, or for "" at the front and
+// without a header line (a queue that starts without one has "" already).
+int section_add(VaskCommonDQueueHandle_t hQueue, const char* pName, const char* pKey,
+                const char* pValue) {
+  SectionOwner section;
+  int result = VaskInitializationSection_create(&section.pSection);
+  if (result != VaskCommonError_Success) {
+    VASK_TRACE_ERROR(result);
+    return result;
+  }
+  if (*pName != '\0') {
+    result = text_copy(pName, &section.pSection->pHeader);
+  }
+  if (result == VaskCommonError_Success) {
+    result = member_append(section.pSection, pKey, pValue);
+  }
+  if (result == VaskCommonError_Success) {
+    void* pItem = section.pSection;
+    result = *pName != '\0' ? VaskCommonDQueue_pushBack(hQueue, &pItem)
+                            : VaskCommonDQueue_insert(hQueue, 0, &pItem);
+    if (result != VaskCommonError_Success) {
+      VASK_TRACE_ERROR(result);
+      return result;
+    }
+    section.pSection = nullptr;
+  }
+  return result;
+}
+
+// Removes the members pKey of one section, counting them into *pRemoved.
+// Removing at a valid position cannot fail; a failure is still traced.
+int members_remove(Section_t* pSection, const char* pKey, size_t* pRemoved) {
+  for (size_t i = VaskCommonDQueue_length(pSection->hMember); i-- > 0;) {
+    const Member_t* pMember = item_at<Member_t>(pSection->hMember, i);
+    if (pMember == nullptr || key_match(pMember->pKey, pKey) != KeyMatch_t::Exact) {
+      continue;
+    }
+    void* pItem = nullptr;
+    const int result = VaskCommonDQueue_remove(pSection->hMember, i, &pItem);
+    if (result != VaskCommonError_Success) {
+      VASK_TRACE_ERROR(result);
+      return result;
+    }
+    auto* pRemovedMember = static_cast<Member_t*>(pItem);
+    (void)VaskInitializationMember_delete(&pRemovedMember);
+    ++*pRemoved;
+  }
+  return VaskCommonError_Success;
+}
+
+// Whether a section before position `end` shows the logical section pName.
+bool name_shownBefore(VaskCommonDQueueHandle_t hQueue, const char* pName, size_t end) {
+  const char* pCurrent = nullptr;
+  const Section_t* pSection = nullptr;
+  for (size_t i = 0; i < end && (pSection = item_at<Section_t>(hQueue, i)) != nullptr; ++i) {
+    pCurrent = section_name(pSection, pCurrent);
+    if (section_shows(pSection) && std::strcmp(pCurrent, pName) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 extern "C" int VaskInitializationLookup_sectionDelete(void** ppData) {
-  auto* pSection = static_cast<VaskInitializationSection_t*>(*ppData);
+  if (ppData == nullptr) {
+    return VaskCommonError_Success;
+  }
+  auto* pSection = static_cast<Section_t*>(*ppData);
   const int result = VaskInitializationSection_delete(&pSection);
   *ppData = pSection;
   return result;
 }
 
-extern "C" int VaskInitializationLookup_find(VaskCommonDQueueHandle_t, const char*, const char*,
-                                             VaskInitializationMember_t**) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_find(VaskCommonDQueueHandle_t hQueueSection,
+                                             const char* pSection, const char* pKey,
+                                             VaskInitializationMember_t** ppMember) {
+  return member_lookup(hQueueSection, pSection, pKey, ppMember);
 }
 
-extern "C" int VaskInitializationLookup_hasSection(VaskCommonDQueueHandle_t, const char*) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_hasSection(VaskCommonDQueueHandle_t hQueueSection,
+                                                   const char* pSection) {
+  if (hQueueSection == 0 || pSection == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  bool isShown = false;
+  sections_visit(hQueueSection, pSection,
+                 [&isShown](const Section_t* pEach) { isShown = isShown || section_shows(pEach); });
+  return isShown ? VaskCommonError_Success : VaskCommonError_NoEntry;
 }
 
-extern "C" int VaskInitializationLookup_sectionNext(VaskCommonDQueueHandle_t,
-                                                    VaskInitializationLookupCursor_t*,
-                                                    const char**) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_sectionNext(VaskCommonDQueueHandle_t hQueueSection,
+                                                    VaskInitializationLookupCursor_t* pCursor,
+                                                    const char** ppName) {
+  if (hQueueSection == 0 || pCursor == nullptr || ppName == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  const Section_t* pSection = nullptr;
+  for (; (pSection = item_at<Section_t>(hQueueSection, pCursor->section)) != nullptr;
+       ++pCursor->section) {
+    pCursor->pName = section_name(pSection, pCursor->pName);
+    if (section_shows(pSection) &&
+        !name_shownBefore(hQueueSection, pCursor->pName, pCursor->section)) {
+      *ppName = pCursor->pName;
+      ++pCursor->section;
+      return VaskCommonError_Success;
+    }
+  }
+  return VaskCommonError_NoEntry;
 }
 
-extern "C" int VaskInitializationLookup_memberNext(VaskCommonDQueueHandle_t, const char*,
-                                                   VaskInitializationLookupCursor_t*,
-                                                   VaskInitializationMember_t**) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_memberNext(VaskCommonDQueueHandle_t hQueueSection,
+                                                   const char* pSection,
+                                                   VaskInitializationLookupCursor_t* pCursor,
+                                                   VaskInitializationMember_t** ppMember) {
+  if (hQueueSection == 0 || pCursor == nullptr || ppMember == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  const Section_t* pEach = nullptr;
+  for (; (pEach = item_at<Section_t>(hQueueSection, pCursor->section)) != nullptr;
+       ++pCursor->section, pCursor->member = 0) {
+    // Looking at the same section again gives the same name.
+    pCursor->pName = section_name(pEach, pCursor->pName);
+    if (pSection != nullptr && std::strcmp(pCursor->pName, pSection) != 0) {
+      continue;
+    }
+    Member_t* pMember = item_at<Member_t>(pEach->hMember, pCursor->member);
+    if (pMember != nullptr) {
+      ++pCursor->member;
+      *ppMember = pMember;
+      return VaskCommonError_Success;
+    }
+  }
+  return VaskCommonError_NoEntry;
 }
 
-extern "C" int VaskInitializationLookup_parseInteger(const char*, const char*, int64_t*) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_parseInteger(const char* pBegin, const char* pEnd,
+                                                     int64_t* pValue) {
+  return number_parse(pBegin, pEnd, pValue);
 }
 
-extern "C" int VaskInitializationLookup_parseBoolean(const char*, const char*, bool*) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_parseBoolean(const char* pBegin, const char* pEnd,
+                                                     bool* pValue) {
+  if (range_isBad(pBegin, pEnd, pValue)) {
+    return VaskCommonError_InvalidArgument;
+  }
+  blanks_trim(pBegin, pEnd);
+  const std::string_view text(pBegin, static_cast<size_t>(pEnd - pBegin));
+  for (const BooleanWord_t& word : kBooleanWord) {
+    if (word_equals(text, word.text)) {
+      *pValue = word.value;
+      return VaskCommonError_Success;
+    }
+  }
+  return VaskCommonError_BadValue;
 }
 
-extern "C" int VaskInitializationLookup_parseReal(const char*, const char*, double*) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_parseReal(const char* pBegin, const char* pEnd,
+                                                  double* pValue) {
+  double value = 0;
+  const int result = number_parse(pBegin, pEnd, &value);
+  if (result != VaskCommonError_Success) {
+    return result;
+  }
+  if (!std::isfinite(value)) {
+    return VaskCommonError_BadValue;
+  }
+  *pValue = value;
+  return VaskCommonError_Success;
 }
 
-extern "C" int VaskInitializationLookup_getString(VaskCommonDQueueHandle_t, const char*,
-                                                  const char*, const char**) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_getString(VaskCommonDQueueHandle_t hQueueSection,
+                                                  const char* pSection, const char* pKey,
+                                                  const char** ppValue) {
+  Member_t* pMember = nullptr;
+  if (ppValue == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  const int result = member_lookup(hQueueSection, pSection, pKey, &pMember);
+  if (result == VaskCommonError_Success) {
+    *ppValue = value_text(pMember);
+  }
+  return result;
 }
 
-extern "C" int VaskInitializationLookup_getInteger(VaskCommonDQueueHandle_t, const char*,
-                                                   const char*, int64_t*) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_getInteger(VaskCommonDQueueHandle_t hQueueSection,
+                                                   const char* pSection, const char* pKey,
+                                                   int64_t* pValue) {
+  return value_get<int64_t, VaskInitializationLookup_parseInteger>(hQueueSection, pSection, pKey,
+                                                                   pValue);
 }
 
-extern "C" int VaskInitializationLookup_getBoolean(VaskCommonDQueueHandle_t, const char*,
-                                                   const char*, bool*) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_getBoolean(VaskCommonDQueueHandle_t hQueueSection,
+                                                   const char* pSection, const char* pKey,
+                                                   bool* pValue) {
+  return value_get<bool, VaskInitializationLookup_parseBoolean>(hQueueSection, pSection, pKey,
+                                                                pValue);
 }
 
-extern "C" int VaskInitializationLookup_getReal(VaskCommonDQueueHandle_t, const char*, const char*,
-                                                double*) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_getReal(VaskCommonDQueueHandle_t hQueueSection,
+                                                const char* pSection, const char* pKey,
+                                                double* pValue) {
+  return value_get<double, VaskInitializationLookup_parseReal>(hQueueSection, pSection, pKey,
+                                                               pValue);
 }
 
-extern "C" int VaskInitializationLookup_getStringOr(VaskCommonDQueueHandle_t, const char*,
-                                                    const char*, const char*, const char**) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_getStringOr(VaskCommonDQueueHandle_t hQueueSection,
+                                                    const char* pSection, const char* pKey,
+                                                    const char* pDefault, const char** ppValue) {
+  const int result = VaskInitializationLookup_getString(hQueueSection, pSection, pKey, ppValue);
+  if (result != VaskCommonError_NoEntry && result != VaskCommonError_NearMiss) {
+    return result;
+  }
+  *ppValue = pDefault;
+  return result == VaskCommonError_NearMiss ? result : VaskCommonError_Success;
 }
 
-extern "C" int VaskInitializationLookup_getIntegerOr(VaskCommonDQueueHandle_t, const char*,
-                                                     const char*, int64_t, int64_t*) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_getIntegerOr(VaskCommonDQueueHandle_t hQueueSection,
+                                                     const char* pSection, const char* pKey,
+                                                     int64_t fallback, int64_t* pValue) {
+  return value_getOr<int64_t, VaskInitializationLookup_parseInteger>(hQueueSection, pSection, pKey,
+                                                                     fallback, pValue);
 }
 
-extern "C" int VaskInitializationLookup_getBooleanOr(VaskCommonDQueueHandle_t, const char*,
-                                                     const char*, bool, bool*) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_getBooleanOr(VaskCommonDQueueHandle_t hQueueSection,
+                                                     const char* pSection, const char* pKey,
+                                                     bool fallback, bool* pValue) {
+  return value_getOr<bool, VaskInitializationLookup_parseBoolean>(hQueueSection, pSection, pKey,
+                                                                  fallback, pValue);
 }
 
-extern "C" int VaskInitializationLookup_getRealOr(VaskCommonDQueueHandle_t, const char*,
-                                                  const char*, double, double*) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_getRealOr(VaskCommonDQueueHandle_t hQueueSection,
+                                                  const char* pSection, const char* pKey,
+                                                  double fallback, double* pValue) {
+  return value_getOr<double, VaskInitializationLookup_parseReal>(hQueueSection, pSection, pKey,
+                                                                 fallback, pValue);
 }
 
-extern "C" int VaskInitializationLookup_listSize(const char*, size_t*) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_listSize(const char* pValue, size_t* pCount) {
+  if (pValue == nullptr || pCount == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  *pCount = 0;
+  return VaskInitializationUtility_size(pValue, pValue + std::strlen(pValue), pCount);
 }
 
-extern "C" int VaskInitializationLookup_listElement(const char*, size_t, const char**,
-                                                    const char**) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_listElement(const char* pValue, size_t index,
+                                                    const char** ppBegin, const char** ppEnd) {
+  size_t count = 0;
+  if (ppBegin == nullptr || ppEnd == nullptr ||
+      VaskInitializationLookup_listSize(pValue, &count) != VaskCommonError_Success) {
+    return VaskCommonError_InvalidArgument;
+  }
+  if (index >= count) {
+    return VaskCommonError_NoEntry;
+  }
+  // The same scan as the count: commas outside brackets and quotes split, and
+  // a ']' that closes more than was opened ends the list.
+  const char* pStart = pValue;
+  const char* pEach = pValue;
+  long level = 0;
+  bool isQuoted = false;
+  for (; *pEach != '\0'; ++pEach) {
+    if (*pEach == '"') {
+      isQuoted = !isQuoted;
+    } else if (*pEach == '[') {
+      ++level;
+    } else if (*pEach == ']' && --level < 0) {
+      break;
+    } else if (*pEach == ',' && level == 0 && !isQuoted) {
+      if (index-- == 0) {
+        break;
+      }
+      pStart = pEach + 1;
+    }
+  }
+  *ppBegin = pStart;
+  *ppEnd = pEach;
+  return VaskCommonError_Success;
 }
 
-extern "C" int VaskInitializationLookup_set(VaskCommonDQueueHandle_t, const char*, const char*,
-                                            const char*) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_set(VaskCommonDQueueHandle_t hQueueSection,
+                                            const char* pSection, const char* pKey,
+                                            const char* pValue) {
+  if (hQueueSection == 0 || pSection == nullptr || pKey == nullptr || pValue == nullptr ||
+      !value_isSafe(pValue) || !key_isSafe(pKey) || !name_isSafe(pSection)) {
+    return VaskCommonError_InvalidArgument;
+  }
+  const Found_t found = members_find(hQueueSection, pSection, pKey);
+  if (found.pExact != nullptr) {
+    return value_replace(found.pExact, pValue);
+  }
+  if (found.pLast != nullptr) {
+    return member_append(found.pLast, pKey, pValue);
+  }
+  return section_add(hQueueSection, pSection, pKey, pValue);
 }
 
-extern "C" int VaskInitializationLookup_remove(VaskCommonDQueueHandle_t, const char*, const char*,
-                                               size_t*) {
-  return VaskCommonError_Failure;
+extern "C" int VaskInitializationLookup_remove(VaskCommonDQueueHandle_t hQueueSection,
+                                               const char* pSection, const char* pKey,
+                                               size_t* pRemoved) {
+  if (hQueueSection == 0 || pSection == nullptr || pKey == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  size_t removed = 0;
+  int result = VaskCommonError_Success;
+  sections_visit(hQueueSection, pSection, [&](Section_t* pEach) {
+    if (result == VaskCommonError_Success) {
+      result = members_remove(pEach, pKey, &removed);
+    }
+  });
+  if (pRemoved != nullptr) {
+    *pRemoved = removed;
+  }
+  if (result != VaskCommonError_Success) {
+    return result;
+  }
+  return removed > 0 ? VaskCommonError_Success : VaskCommonError_NoEntry;
 }
