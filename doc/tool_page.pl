@@ -65,17 +65,35 @@ sub roff {
   return $text;
 }
 
+# A filled paragraph; "- " starts a bulleted item, which the lines indented
+# under it continue.
+sub filled {
+  my ($out, $item) = (".PP\n", 0);
+  for my $line (split /\n/, $_[0]) {
+    if ($line =~ /^- +(\S.*)$/) {
+      ($out, $item) = ($out . ".IP \\(bu 2\n" . roff($1) . "\n", 1);
+    } elsif ($item && $line =~ /^\s+(\S.*)$/) {
+      $out .= roff($1) . "\n";
+    } else {
+      $out .= ".PP\n" if $item;
+      ($out, $item) = ($out . roff($line) . "\n", 0);
+    }
+  }
+  return $out;
+}
+
 # One paragraph: rows of "  term  text" (after an optional "Heading:" line)
 # become tagged paragraphs, a row indented further continuing the text above;
 # anything else, a filled paragraph.
 sub paragraph {
   my ($text) = @_;
   my ($heading, $rows) = $text =~ /\A(?:(\S[^\n]*:)\n)?((?:[ \t]+\S[^\n]*(?:\n|\z))+)\z/;
-  return ".PP\n" . roff($text) . "\n" unless defined $rows && $rows =~ /\A[ \t]+\S+(?: \S+)*(?:  |\t)/;
+  return filled($text) unless defined $rows && $rows =~ /\A[ \t]+\S+(?: \S+)*(?:  |\t)/;
+  my ($indent) = $rows =~ /\A([ \t]+)/;
   my $out = ".PP\n";
   $out .= roff($heading) . "\n" if defined $heading;
   for my $line (split /\n/, $rows) {
-    if ($line =~ /^ {1,5}(\S+(?: \S+)*)(?:(?:  +|\t+)(\S.*))?$/) {
+    if ($line =~ /^\Q$indent\E(\S+(?: \S+)*)(?:(?:  +|\t+)(\S.*))?$/) {
       $out .= ".TP\n" . roff($1) . "\n";
       $out .= roff($2) . "\n" if defined $2;
     } else {
