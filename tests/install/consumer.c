@@ -1,8 +1,10 @@
 /*
  * A host program in C, built against an installed copy through pkg-config, once
  * with the shared libraries and once with the archives (pkg-config --static):
- * parses a text, writes it back and checks the bytes. Prints "ok" on success.
+ * parses a text, reads a value through the lookup library, writes the text back
+ * and checks the bytes. Prints "ok" on success.
  */
+#include <initialization_lookup.h>
 #include <initialization_reader.h>
 #include <initialization_writer.h>
 #include <vask_common_c/common_error.h>
@@ -10,16 +12,8 @@
 #include <stdio.h>
 #include <string.h>
 
-static const char kText[] = "# c1\n[s]\nk=v # tail\nk2=w2;x\n[t]\na=1\n";
-static const char kWritten[] = "# c1\n\n[s]\n\nk=v # tail\nk2=w2 ;x\n\n[t]\n\na=1\n";
-
-/* The section queue's delete adapter; the lookup library exports the same one. */
-static int VaskInitializationLookup_sectionDelete(void** ppData) {
-  VaskInitializationSection_t* pSection = (VaskInitializationSection_t*)*ppData;
-  const int result = VaskInitializationSection_delete(&pSection);
-  *ppData = pSection;
-  return result;
-}
+static const char kText[] = "# c1\n[s]\nk=v # tail\nk2=w2;x\n[t]\na=1.5\n";
+static const char kWritten[] = "# c1\n\n[s]\n\nk=v # tail\nk2=w2 ;x\n\n[t]\n\na=1.5\n";
 
 int main(void) {
   VaskCommonDQueueOpenParam_t param = {VaskInitializationLookup_sectionDelete, false};
@@ -29,6 +23,7 @@ int main(void) {
   char text[sizeof kText];
   VaskCommonBuffer_t input = {text, 0, sizeof kText - 1, NULL, false};
   VaskCommonBuffer_t* pOutput = NULL;
+  double real = 0;
   int result = 0;
   memcpy(text, kText, sizeof kText);
   if ((result = VaskCommonDQueue_open(&param, &hQueue)) == 0 &&
@@ -37,9 +32,11 @@ int main(void) {
       (result = VaskCommonBuffer_create(&pOutput)) == 0 &&
       (result = VaskInitializationWriter_open(&hWriter)) == 0 &&
       (result = VaskInitializationWriter_serialize(hWriter, hQueue, pOutput)) == 0 &&
-      (VaskCommonDQueue_length(hQueue) != 2 || pOutput->size != sizeof kWritten - 1 ||
+      (result = VaskInitializationLookup_getReal(hQueue, "t", "a", &real)) == 0 &&
+      (VaskCommonDQueue_length(hQueue) != 2 || real != 1.5 ||
+       pOutput->size != sizeof kWritten - 1 ||
        memcmp(pOutput->pBegin, kWritten, pOutput->size) != 0)) {
-    fprintf(stderr, "%zu sections, written '%s'\n", VaskCommonDQueue_length(hQueue),
+    fprintf(stderr, "%zu sections, t.a %g, written '%s'\n", VaskCommonDQueue_length(hQueue), real,
             pOutput->pBegin);
     result = VaskCommonError_Failure;
   }

@@ -133,39 +133,46 @@ if [ "${shared}" -eq 1 ]; then
   run_path=()
   [ "${prefix}" = "/usr" ] || run_path=(env "LD_LIBRARY_PATH=${libdir}")
   quiet "C consumer (shared) does not build" "${cc}" -std=c11 "${warnings[@]}" -o "${work}/consumer_c" \
-    "${source_dir}/consumer.c" $(pkg-config --cflags --libs vask_initialization) &&
+    "${source_dir}/consumer.c" $(pkg-config --cflags --libs vask_initialization_lookup) &&
     expect_ok "C consumer (shared)" "${run_path[@]}" "${work}/consumer_c"
 fi
 if [ "${static}" -eq 1 ]; then
-  # -Bstatic picks the archives where the shared libraries lie beside them.
+  # -Bstatic picks our archives where the shared libraries lie beside them; the
+  # system's libraries (Libs.private) stay shared.
+  static_libs=()
+  for flag in $(pkg-config --static --libs vask_initialization_lookup); do
+    case "${flag}" in
+      -lvask_*) static_libs+=(-Wl,-Bstatic "${flag}" -Wl,-Bdynamic) ;;
+      *) static_libs+=("${flag}") ;;
+    esac
+  done
   quiet "C consumer (static) does not build" "${cc}" -std=c11 "${warnings[@]}" -o "${work}/consumer_static" \
-    "${source_dir}/consumer.c" $(pkg-config --cflags vask_initialization) \
-    -Wl,-Bstatic $(pkg-config --static --libs vask_initialization) -Wl,-Bdynamic &&
+    "${source_dir}/consumer.c" $(pkg-config --cflags vask_initialization_lookup) "${static_libs[@]}" &&
     expect_ok "C consumer (static)" "${work}/consumer_static"
   if ldd "${work}/consumer_static" 2>&1 | grep libvask; then
     fail "the static consumer needs the libraries above"
   fi
 fi
 
-# Every example through pkg-config (the lookup library's file brings the rest).
+# Every example through pkg-config (the lookup library's file brings the rest),
+# and the README's example, as it stands, through the initialization library's.
 libs_option=--libs
 [ "${shared}" -eq 1 ] || libs_option="--static --libs"
 shopt -s nullglob
 examples=("${project_dir}"/examples/*.c "${project_dir}"/examples/*.cpp)
 shopt -u nullglob
-# The README's example, as it stands.
 awk '/^## Example$/ {f = 1} f && /^```c$/ {c = 1; next} c && /^```$/ {exit} c' \
   "${project_dir}/README.md" >"${work}/readme_example.c"
-[ -s "${work}/readme_example.c" ] && examples+=("${work}/readme_example.c") || fail "no C example in README.md"
-for example in "${examples[@]}"; do
+[ -s "${work}/readme_example.c" ] || fail "no C example in README.md"
+for example in "${examples[@]}" "${work}/readme_example.c"; do
   case "${example}" in
-    *.c) compiler=("${cc}" -std=c11) ;;
-    *) compiler=("${cxx}" -std=c++17) ;;
+    */readme_example.c) compiler=("${cc}" -std=c11) package=vask_initialization ;;
+    *.c) compiler=("${cc}" -std=c11) package=vask_initialization_lookup ;;
+    *) compiler=("${cxx}" -std=c++17) package=vask_initialization_lookup ;;
   esac
   # shellcheck disable=SC2086
   quiet "example ${example##*/} does not build through pkg-config" "${compiler[@]}" "${warnings[@]}" \
-    -o "${work}/example" "${example}" $(pkg-config --cflags ${libs_option} vask_initialization_lookup) ||
-    true
+    -o "${work}/example" "${example}" $(pkg-config --cflags ${libs_option} "${package}") || true
 done
 
 # The C++ consumer and the examples through find_package; only a system prefix
@@ -191,4 +198,4 @@ if [ "${failures}" -ne 0 ]; then
   echo "${failures} check(s) failed" >&2
   exit 1
 fi
-echo "installed libraries ${version} (${kinds[*]}) in ${prefix}: layout, consumers and ${#examples[@]} example(s) ok"
+echo "installed libraries ${version} (${kinds[*]}) in ${prefix}: layout, consumers, README example and ${#examples[@]} example(s) ok"
