@@ -12,7 +12,7 @@ bash scripts/setup
 export DEBIAN_FRONTEND=noninteractive
 apt_install() { apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "$@"; }
 # Packaging tools, and the build dependencies that debian/control names.
-apt_install dpkg-dev debhelper lintian file
+apt_install dpkg-dev debhelper lintian
 apt-get -o DPkg::Lock::Timeout=600 build-dep -y --no-install-recommends ./
 
 echo "--- static build"
