@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
   if (result == VaskCommonError_Success) {
     printf("%lld\n", (long long)port);
   } else {
-    fprintf(stderr, "server.port: %s (%d)\n", VaskCommonError_text(result), result);
+    (void)fprintf(stderr, "server.port: %s (%d)\n", VaskCommonError_text(result), result);
   }
   (void)VaskCommonDQueue_close(&hSections);
   return result == VaskCommonError_Success ? 0 : 1;

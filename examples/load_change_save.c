@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   int result = 0;
 
   if (argc != 6) {
-    fprintf(stderr, "usage: %s INPUT OUTPUT SECTION KEY VALUE\n", argv[0]);
+    (void)fprintf(stderr, "usage: %s INPUT OUTPUT SECTION KEY VALUE\n", argv[0]);
     return 2;
   }
   (void)VaskCommonTracer_open(&traceParam, &hTracer); /* failures are traced to stderr */
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   if (result == VaskCommonError_Success) {
     printf("set %s.%s; saved %s\n", argv[3], argv[4], argv[2]);
   } else {
-    fprintf(stderr, "failed: %s (%d)\n", VaskCommonError_text(result), result);
+    (void)fprintf(stderr, "failed: %s (%d)\n", VaskCommonError_text(result), result);
   }
 
   if (hWriter != 0) {
