@@ -45,52 +45,12 @@ std::vector<uintptr_t> items(VaskCommonDQueueHandle_t handle) {
   return all;
 }
 
-// A thread-safe queue owns its items until close hands them to the handler,
-// front first, and leaves nothing behind; failures change nothing.
-TEST(DQueue, OwnsItemsInOrderAndFailsWithoutChanges) {
-  gReleased.clear();
-  gReleased.reserve(16);
-  const vask::test::HeapCheck heap;
-  VaskCommonDQueueHandle_t handle = openQueue(true);
-  for (uintptr_t value : {9, 9, 9, 9, 9, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}) {
-    ASSERT_EQ(push(handle, value), 0);  // then 1 to 8 fill the 8 slots from slot 5
-  }
-  void* pItem = reinterpret_cast<void*>(9);
-  if (vask::test::faultAllocationsAvailable()) {
-    const vask::test::FaultScope fault(vask::test::FaultPoint::Malloc, 1, 0);
-    EXPECT_EQ(VaskCommonDQueue_insert(handle, 1, &pItem), 5);
-    EXPECT_EQ(items(handle), (std::vector<uintptr_t>{1, 2, 3, 4, 5, 6, 7, 8}));
-  }
-  ASSERT_EQ(VaskCommonDQueue_insert(handle, 6, &pItem), 0);  // grows while wrapped
-  const int codes[] = {VaskCommonDQueue_at(handle, 9, &pItem),
-                       VaskCommonDQueue_insert(handle, 10, &pItem),
-                       VaskCommonDQueue_remove(handle, 9, &pItem),
-                       VaskCommonDQueue_open(nullptr, &handle),
-                       VaskCommonDQueue_close(nullptr),
-                       VaskCommonDQueue_pushBack(0, &pItem),
-                       VaskCommonDQueue_popFront(handle, nullptr),
-                       VaskCommonDQueue_at(0, 0, &pItem),
-                       VaskCommonDQueue_insert(handle, 0, nullptr),
-                       VaskCommonDQueue_remove(handle, 0, nullptr)};
-  EXPECT_EQ(std::vector<int>(std::begin(codes), std::end(codes)), std::vector<int>(10, 13));
-  EXPECT_EQ(pItem, reinterpret_cast<void*>(9));
-  EXPECT_EQ(items(handle), (std::vector<uintptr_t>{1, 2, 3, 4, 5, 6, 9, 7, 8}));
-  EXPECT_EQ(VaskCommonDQueue_close(&handle) | VaskCommonDQueue_close(&handle) | handle, 0U);
-  EXPECT_EQ(gReleased, (std::vector<uintptr_t>{1, 2, 3, 4, 5, 6, 9, 7, 8}));
-  EXPECT_EQ(heap.leaked(), 0);  // the lock and the grown ring went with the queue
-  const VaskCommonDQueueOpenParam_t kThreadSafe{nullptr, true};
-  for (unsigned nth = 1; nth <= 2 && vask::test::faultAllocationsAvailable(); ++nth) {
-    const vask::test::FaultScope fault(vask::test::FaultPoint::Calloc, nth, 0);  // record, lock
-    EXPECT_EQ(VaskCommonDQueue_open(&kThreadSafe, &handle) + heap.leaked() + handle, 5U);
-  }
-}
-
 // Inserts, pushes and removals at random positions, checked against std::deque
 // after each: rings of every fill and front position, growing while wrapped.
 TEST(DQueue, AtInsertAndRemoveMatchADequeOnAWrappedRing) {
   std::mt19937 random(15);
-  VaskCommonDQueueHandle_t handle = openQueue(false);
   std::deque<uintptr_t> model;
+  VaskCommonDQueueHandle_t handle = openQueue(false);
   for (uintptr_t next = 1; next < 20000; ++next) {
     const size_t index = random() % (model.size() + 1);
     void* pItem = reinterpret_cast<void*>(next);
@@ -108,7 +68,45 @@ TEST(DQueue, AtInsertAndRemoveMatchADequeOnAWrappedRing) {
   }
   gReleased.clear();
   EXPECT_EQ(VaskCommonDQueue_close(&handle), 0);
-  EXPECT_EQ(gReleased, std::vector<uintptr_t>(model.begin(), model.end()));
+  EXPECT_EQ(gReleased, std::vector<uintptr_t>(model.begin(), model.end()));  // front first
+}
+
+// A full ring whose front is near the end of its array grows while wrapped; a
+// growth or an open that fails, and an index past the end, change nothing. A
+// thread-safe queue leaves nothing behind, its lock included.
+TEST(DQueue, GrowsWhileWrappedAndFailsWithoutChanges) {
+  gReleased.clear();
+  gReleased.reserve(16);
+  const vask::test::HeapCheck heap;
+  VaskCommonDQueueHandle_t handle = openQueue(true);
+  EXPECT_EQ(push(handle, 0), 13);  // nothing to pop
+  for (uintptr_t value : {9, 9, 9, 9, 9, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}) {
+    ASSERT_EQ(push(handle, value), 0);  // then 1 to 8 fill the 8 slots from slot 5
+  }
+  void* pItem = reinterpret_cast<void*>(9);
+  const bool isFailing = vask::test::faultAllocationsAvailable();
+  if (isFailing) {
+    const vask::test::FaultScope fault(vask::test::FaultPoint::Malloc, 1, 0);
+    EXPECT_EQ(VaskCommonDQueue_insert(handle, 1, &pItem), 5);
+    EXPECT_EQ(items(handle), (std::vector<uintptr_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+  }
+  ASSERT_EQ(VaskCommonDQueue_insert(handle, 6, &pItem), 0);
+  EXPECT_EQ(
+      std::vector<int>(
+          {VaskCommonDQueue_at(handle, 9, &pItem), VaskCommonDQueue_insert(handle, 10, &pItem),
+           VaskCommonDQueue_remove(handle, 9, &pItem), VaskCommonDQueue_remove(handle, 0, nullptr),
+           VaskCommonDQueue_popFront(handle, nullptr), VaskCommonDQueue_popFront(0, &pItem)}),
+      std::vector<int>(6, 13));
+  EXPECT_EQ(pItem, reinterpret_cast<void*>(9));
+  EXPECT_EQ(items(handle), (std::vector<uintptr_t>{1, 2, 3, 4, 5, 6, 9, 7, 8}));
+  EXPECT_EQ(VaskCommonDQueue_close(&handle) | VaskCommonDQueue_close(&handle) | handle, 0U);
+  EXPECT_EQ(gReleased, (std::vector<uintptr_t>{1, 2, 3, 4, 5, 6, 9, 7, 8}));
+  const VaskCommonDQueueOpenParam_t kThreadSafe{nullptr, true};
+  for (unsigned nth = 1; nth <= 2 && isFailing; ++nth) {  // the record, then the lock
+    const vask::test::FaultScope fault(vask::test::FaultPoint::Calloc, nth, 0);
+    EXPECT_EQ(VaskCommonDQueue_open(&kThreadSafe, &handle) + handle, 5U);
+  }
+  EXPECT_EQ(heap.leaked(), 0);
 }
 
 // Four threads push and pop at once: every item comes out exactly once.
@@ -117,21 +115,20 @@ TEST(DQueue, ThreadSafeQueueHandsEveryItemOutOnce) {
   VaskCommonDQueueHandle_t handle = openQueue(true);
   std::vector<std::atomic<int>> seen(4 * kPerThread + 1);
   std::atomic<int> waiting{4};
-  std::vector<std::thread> threads;
-  for (uintptr_t first = 1; first < 4 * kPerThread; first += kPerThread) {
-    threads.emplace_back([handle, first, &seen, &waiting] {
-      for (--waiting; waiting > 0;) {  // all start together
-        std::this_thread::yield();
+  auto work = [handle, &seen, &waiting](uintptr_t first) {
+    for (--waiting; waiting > 0;) {  // all start together
+      std::this_thread::yield();
+    }
+    for (uintptr_t i = first; i < first + kPerThread; ++i) {
+      void* pItem = nullptr;
+      if ((push(handle, i) | VaskCommonDQueue_popFront(handle, &pItem)) == 0) {
+        ++seen.at(reinterpret_cast<uintptr_t>(pItem));
       }
-      for (uintptr_t i = first; i < first + kPerThread; ++i) {
-        void* pItem = nullptr;
-        EXPECT_EQ(push(handle, i), 0);
-        if (VaskCommonDQueue_popFront(handle, &pItem) == 0) {
-          ++seen.at(reinterpret_cast<uintptr_t>(pItem));
-        }
-      }
-    });
-  }
+    }
+  };
+  std::thread threads[] = {std::thread(work, 1), std::thread(work, 1 + kPerThread),
+                           std::thread(work, 1 + 2 * kPerThread),
+                           std::thread(work, 1 + 3 * kPerThread)};
   for (std::thread& thread : threads) {
     thread.join();
   }

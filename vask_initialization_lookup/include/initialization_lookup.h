@@ -42,6 +42,7 @@
 #include <initialization_member.h>
 #include <initialization_section.h>
 #include <vask_common_c/common_dqueue.h>
+#include <vask_common_c/common_error.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -50,10 +51,20 @@ extern "C" {
 /*
  * The delete handler for a section queue, of the queue's handler type:
  * releases the section *ppData points to (VaskInitializationSection_delete)
- * and nulls it. Open a host's section queue with it, so that closing the queue
- * releases the sections.
+ * and nulls it; a null ppData gives 0. Open a host's section queue with it, so
+ * that closing the queue releases the sections.
  */
 VASK_INITIALIZATION_LOOKUP_API int VaskInitializationLookup_sectionDelete(void** ppData);
+
+/*
+ * Opens a section queue that releases its sections (with the handler above)
+ * into *pHandle, which must hold 0, and loads the file pFilename into it
+ * through a reader of its own. On a failure the code is the queue's or the
+ * reader's, it is traced, and *pHandle stays 0. Close the queue with
+ * VaskCommonDQueue_close.
+ */
+VASK_INITIALIZATION_LOOKUP_API int VaskInitializationLookup_load(const char* pFilename,
+                                                                 VaskCommonDQueueHandle_t* pHandle);
 
 /* --- finding --------------------------------------------------------------- */
 
@@ -72,11 +83,15 @@ VASK_INITIALIZATION_LOOKUP_API int VaskInitializationLookup_hasSection(
 
 /* --- walking --------------------------------------------------------------- */
 
-/* Where a walk stands; start every walk from VASK_INITIALIZATION_LOOKUP_CURSOR_START. */
+/*
+ * Where a walk stands; start every walk from VASK_INITIALIZATION_LOOKUP_CURSOR_START
+ * and use one cursor for one kind of walk. A walk reads the queue as it is at
+ * each call: between calls, only changes after the cursor's place keep it right.
+ */
 typedef struct VaskInitializationLookupCursor_t {
   size_t section;    /* position in the section queue */
   size_t member;     /* position in that section's member queue */
-  const char* pName; /* name of the logical section at `section`; null before the start */
+  const char* pName; /* name of the logical section last looked at; null before the start */
 } VaskInitializationLookupCursor_t;
 
 #define VASK_INITIALIZATION_LOOKUP_CURSOR_START \
@@ -85,7 +100,8 @@ typedef struct VaskInitializationLookupCursor_t {
 /*
  * Gives the next logical section's name in *ppName: each name once, in the
  * order of its first appearance, counting only sections with a header or a
- * member. 16 when there is none left. Each call is linear in the sections.
+ * member. 16 when there is none left. A call looks at the sections before the
+ * name it gives, so a whole walk is quadratic in the number of sections.
  */
 VASK_INITIALIZATION_LOOKUP_API int VaskInitializationLookup_sectionNext(
     VaskCommonDQueueHandle_t hQueueSection, VaskInitializationLookupCursor_t* pCursor,
@@ -107,6 +123,7 @@ VASK_INITIALIZATION_LOOKUP_API int VaskInitializationLookup_memberNext(
  * Reads the text [pBegin, pEnd) as a value of one type. Leading and trailing
  * blanks (isspace) are ignored, so a CR left by a CRLF line is accepted;
  * anything else that is not part of the value gives 18 and leaves *pValue.
+ * Null pointers, or pEnd before pBegin, give 13.
  * - integer: decimal digits with an optional sign, within int64_t;
  * - boolean: 1/0, true/false, yes/no, on/off, in any case;
  * - real: a decimal or exponent number with '.' as the decimal point whatever
@@ -140,8 +157,9 @@ VASK_INITIALIZATION_LOOKUP_API int VaskInitializationLookup_getReal(
 
 /*
  * The same with a default: when the key is not found, *pValue gets the default
- * and the result is 0 (16), or 17 for a near miss so that a host can warn about
- * "key = value". A value not of the type still gives 18.
+ * and the result is 0 (for 16), or 17 for a near miss so that a host can warn
+ * about "key = value". A value not of the type still gives 18 and leaves
+ * *pValue. pDefault may be null.
  */
 VASK_INITIALIZATION_LOOKUP_API int VaskInitializationLookup_getStringOr(
     VaskCommonDQueueHandle_t hQueueSection, const char* pSection, const char* pKey,
@@ -192,8 +210,9 @@ VASK_INITIALIZATION_LOOKUP_API int VaskInitializationLookup_set(
 /*
  * Removes every member pKey of the logical section pSection (all repeats, so
  * that no earlier one becomes the value) and gives their number in *pRemoved
- * (pRemoved may be null); 16 when there is none. Sections left without members
- * stay in the queue.
+ * (pRemoved may be null); 16, and 0 in *pRemoved, when there is none. Sections
+ * left without members stay in the queue. Removing never allocates and cannot
+ * fail once the arguments are good.
  */
 VASK_INITIALIZATION_LOOKUP_API int VaskInitializationLookup_remove(
     VaskCommonDQueueHandle_t hQueueSection, const char* pSection, const char* pKey,

@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -135,6 +136,12 @@ class MemberRange {
  public:
   class iterator {
    public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = Entry;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = Entry;
+
     iterator() noexcept = default;
     iterator(VaskCommonDQueueHandle_t hQueue, const char* pSection) noexcept
         : hQueue_(hQueue), pSection_(pSection) {
@@ -181,6 +188,12 @@ class SectionRange {
  public:
   class iterator {
    public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = LogicalSection;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = LogicalSection;
+
     iterator() noexcept = default;
     explicit iterator(VaskCommonDQueueHandle_t hQueue) noexcept : hQueue_(hQueue) { ++*this; }
     LogicalSection operator*() const noexcept { return {hQueue_, pName_}; }
@@ -210,6 +223,10 @@ class SectionRange {
 // A section queue and the sections in it, released together.
 class Sections {
  public:
+  Sections() noexcept = default;
+  // Loads the file as load() does; loadResult() tells how that went.
+  explicit Sections(const char* pFilename) noexcept { (void)load(pFilename); }
+
   // Opens the empty queue; 0 when it is open already.
   int open() noexcept {
     if (queue_.get() != 0) {
@@ -227,21 +244,35 @@ class Sections {
   // them), into a fresh queue that replaces this one only on success: a failed
   // load leaves the old content.
   int load(const char* pFilename) noexcept {
-    return fill(
-        [pFilename](VaskInitializationReaderHandle_t hReader, VaskCommonDQueueHandle_t hQueue) {
-          return VaskInitializationReader_load(hReader, pFilename, hQueue);
-        });
+    VaskCommonDQueueHandle_t hFresh = 0;
+    loadResult_ = VaskInitializationLookup_load(pFilename, &hFresh);
+    if (loadResult_ == 0) {
+      detail::Owner<VaskCommonDQueueHandle_t, VaskCommonDQueue_close> fresh(hFresh);
+      queue_.swap(fresh);
+    }
+    return loadResult_;
   }
   int parse(const char* pText, size_t size) noexcept {
-    return fill(
-        [pText, size](VaskInitializationReaderHandle_t hReader, VaskCommonDQueueHandle_t hQueue) {
-          VaskCommonBuffer_t buffer{};
-          buffer.pBegin = const_cast<char*>(pText);  // the reader only reads it
-          buffer.size = size;
-          return VaskInitializationReader_parse(hReader, &buffer, hQueue);
-        });
+    Sections fresh;
+    Reader reader;
+    VaskCommonBuffer_t buffer{};
+    buffer.pBegin = const_cast<char*>(pText);  // the reader only reads it
+    buffer.size = size;
+    loadResult_ = fresh.open();
+    if (loadResult_ == 0) {
+      loadResult_ = reader.open();
+    }
+    if (loadResult_ == 0) {
+      loadResult_ = VaskInitializationReader_parse(reader.handle(), &buffer, fresh.handle());
+    }
+    if (loadResult_ == 0) {
+      queue_.swap(fresh.queue_);
+    }
+    return loadResult_;
   }
   int parse(const std::string& text) noexcept { return parse(text.c_str(), text.size()); }
+  // The result of the last load or parse; 0 before any.
+  int loadResult() const noexcept { return loadResult_; }
 
   // Writes the sections to the file (atomically), or into a fresh buffer.
   int save(const char* pFilename) const noexcept {
@@ -290,8 +321,12 @@ class Sections {
     return VaskInitializationLookup_getReal(queue_.get(), pSection, pKey, &out);
   }
 
+  // Sets pKey of pSection to pValue (see VaskInitializationLookup_set); opens
+  // the queue first if it is not open yet.
   int set(const char* pSection, const char* pKey, const char* pValue) noexcept {
-    return VaskInitializationLookup_set(queue_.get(), pSection, pKey, pValue);
+    const int result = open();
+    return result != 0 ? result
+                       : VaskInitializationLookup_set(queue_.get(), pSection, pKey, pValue);
   }
   // Removes every pKey of pSection; 16 when there is none.
   int remove(const char* pSection, const char* pKey) noexcept {
@@ -305,24 +340,8 @@ class Sections {
   MemberRange members() const noexcept { return MemberRange(queue_.get(), nullptr); }
 
  private:
-  template <typename Read_t>
-  int fill(Read_t read) noexcept {
-    Sections fresh;
-    Reader reader;
-    int result = fresh.open();
-    if (result == 0) {
-      result = reader.open();
-    }
-    if (result == 0) {
-      result = read(reader.handle(), fresh.handle());
-    }
-    if (result == 0) {
-      queue_.swap(fresh.queue_);
-    }
-    return result;
-  }
-
   detail::Owner<VaskCommonDQueueHandle_t, VaskCommonDQueue_close> queue_;
+  int loadResult_ = 0;
 };
 
 }  // namespace v0

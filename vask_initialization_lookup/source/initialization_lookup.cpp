@@ -2,6 +2,7 @@
 // VaskCommonDQueue_at, so a lookup changes nothing and never allocates; edits
 // only append, insert or remove, so no item is ever out of its queue.
 #include <initialization_lookup.h>
+#include <initialization_reader.h>
 #include <initialization_utility.h>
 #include <vask_common_c/common_error.h>
 
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "initialization_trace.h"
 
@@ -239,6 +241,18 @@ struct SectionOwner {
   Section_t* pSection = nullptr;
   ~SectionOwner() { (void)VaskInitializationSection_delete(&pSection); }
 };
+struct QueueOwner {
+  VaskCommonDQueueHandle_t handle = 0;
+  ~QueueOwner() { (void)VaskCommonDQueue_close(&handle); }
+};
+struct ReaderOwner {
+  VaskInitializationReaderHandle_t handle = 0;
+  ~ReaderOwner() {
+    if (handle != 0) {
+      (void)VaskInitializationReader_close(&handle);
+    }
+  }
+};
 
 int text_copy(const char* pText, char** ppCopy) {
   *ppCopy = strdup(pText);
@@ -356,6 +370,30 @@ extern "C" int VaskInitializationLookup_sectionDelete(void** ppData) {
   const int result = VaskInitializationSection_delete(&pSection);
   *ppData = pSection;
   return result;
+}
+
+extern "C" int VaskInitializationLookup_load(const char* pFilename,
+                                             VaskCommonDQueueHandle_t* pHandle) {
+  if (pFilename == nullptr || pHandle == nullptr || *pHandle != 0) {
+    return VaskCommonError_InvalidArgument;
+  }
+  VaskCommonDQueueOpenParam_t param{};
+  param.pDeleteDataHandler = VaskInitializationLookup_sectionDelete;
+  QueueOwner queue;
+  ReaderOwner reader;
+  int result = VaskCommonDQueue_open(&param, &queue.handle);
+  if (result == VaskCommonError_Success) {
+    result = VaskInitializationReader_open(&reader.handle);
+  }
+  if (result == VaskCommonError_Success) {
+    result = VaskInitializationReader_load(reader.handle, pFilename, queue.handle);
+  }
+  if (result != VaskCommonError_Success) {
+    VASK_TRACE_ERROR(result);
+    return result;
+  }
+  *pHandle = std::exchange(queue.handle, 0);
+  return VaskCommonError_Success;
 }
 
 extern "C" int VaskInitializationLookup_find(VaskCommonDQueueHandle_t hQueueSection,
