@@ -37,8 +37,9 @@ int edit_run(const Invocation& call, const EditRequest& request, bool mayCreate,
   return kExitSuccess;
 }
 
-std::string section_missing(const vask::Sections& sections, const std::string& name,
-                            const std::string& section, const std::string& key) {
+// Why get finds nothing: no section, no key, or the key only with blanks before its '='.
+std::string missing_describe(const vask::Sections& sections, const std::string& name,
+                             const std::string& section, const std::string& key) {
   VaskInitializationMember_t* pMember = nullptr;
   const int found =
       VaskInitializationLookup_find(sections.handle(), section.c_str(), key.c_str(), &pMember);
@@ -99,7 +100,7 @@ int command_get(const Invocation& call) {
     }
   }
   if (values.empty()) {
-    throw ToolError(kExitFailure, section_missing(sections, input.name, section, key));
+    throw ToolError(kExitFailure, missing_describe(sections, input.name, section, key));
   }
   print(values);
   const bool isLossy = lossyLines_warn(input, section, key, call.has("--all"));
