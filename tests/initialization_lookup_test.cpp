@@ -65,7 +65,7 @@ TEST(Lookup, FindsAndWalksLogicalSections) {
       text += std::string(entry.key()) + "=" + std::string(entry.value()) + " ";
     }
   }
-  for (vask::Entry entry : sections.members()) {
+  for (vask::Entry entry : sections.members()) {  // every member with its section's name
     text += std::string(entry.section) + "." + std::string(entry.key()) + " ";
   }
   EXPECT_EQ(text,
