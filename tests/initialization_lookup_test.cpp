@@ -213,6 +213,18 @@ TEST(Lookup, EditsReadBackAndFailedOnesChangeNothing) {
   EXPECT_EQ(sections.remove("s", "k"), 16);
 }
 
+// A load gives a queue, or on failure no queue; either way, once the queue is
+// closed nothing is left behind.
+TEST(Lookup, LoadLeavesNothingBehind) {
+  const vask::test::HeapCheck heap;
+  for (const char* pName : {"app-settings.ini", "none.ini"}) {
+    const vask::Sections sections((std::string(VASK_TEST_DATA_DIR "/") + pName).c_str());
+    EXPECT_EQ(sections.loadResult() == 0, sections.handle() != 0) << pName;
+    EXPECT_EQ(sections.loadResult(), *pName == 'n' ? 2 : 0) << pName;
+  }
+  EXPECT_EQ(heap.leaked(), 0);
+}
+
 TEST(Lookup, RefusesWhatWouldNotReadBack) {
   // clang-format off
   const char* const kRefused[][3] = {
