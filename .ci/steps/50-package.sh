@@ -1,40 +1,69 @@
 #!/usr/bin/env bash
-# Debian packages: build them with CPack, install them into this machine with
-# apt-get, then build and run the C and C++ consumers against the installed files.
+# Packages and archives, checked the way a host sees them:
+# 1. a static build (BUILD_SHARED_LIBS=OFF) installed into a temporary prefix:
+#    its consumers link the archives through pkg-config --static and CMake and
+#    need no libvask library at run time (tests/install/run.sh checks with ldd);
+# 2. the Debian packages, built by dpkg-buildpackage (which runs the test suite)
+#    from a copy of the tree, checked by lintian (no error, no warning), installed
+#    with apt-get; the consumers and the examples are built against the installed
+#    files (shared and static), and the installed vask-ini runs.
 set -euo pipefail
 bash scripts/setup
 export DEBIAN_FRONTEND=noninteractive
-# dpkg-shlibdeps and file: CPack's dependency scan.
-apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends dpkg-dev file
-cmake -S . -B build-pkg -G Ninja -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_BUILD_TYPE=Release \
-  -DVASK_BUILD_TESTS=OFF -DVASK_BUILD_EXAMPLES=OFF
-cmake --build build-pkg
-rm -f build-pkg/*.deb
-(cd build-pkg && cpack -G DEB)
+apt_install() { apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "$@"; }
+# Packaging tools, and the build dependencies that debian/control names.
+apt_install dpkg-dev debhelper lintian
+apt-get -o DPkg::Lock::Timeout=600 build-dep -y --no-install-recommends ./
+
+echo "--- static build"
+cmake -S . -B build-static -G Ninja -DBUILD_SHARED_LIBS=OFF -DVASK_WERROR=ON \
+  -DVASK_BUILD_TOOLS=OFF -DVASK_BUILD_EXAMPLES=OFF
+cmake --build build-static
+static_prefix="$(mktemp -d)"
+trap 'rm -rf "${static_prefix}"' EXIT
+cmake --install build-static --prefix "${static_prefix}" >/dev/null
+bash tests/install/run.sh --prefix "${static_prefix}" --generator Ninja
+
+echo "--- Debian packages"
+# dpkg-buildpackage writes the packages next to the source folder: build in a copy.
+version="$(dpkg-parsechangelog -S Version)"
+source="$(dpkg-parsechangelog -S Source)"
+out=build-deb-pkg
+rm -rf "${out}"
+mkdir -p "${out}/${source}-${version}"
+tar --exclude=./.git --exclude='./build*' -cf - . | tar -xf - -C "${out}/${source}-${version}"
+(cd "${out}/${source}-${version}" && dpkg-buildpackage -us -uc -b -J2)
+
+changes=("${out}"/*.changes)
+lintian --version
+lintian --fail-on error,warning "${changes[@]}"
+echo "lintian: no error, no warning"
 
 packages=()
-for deb in build-pkg/*.deb; do
-  packages+=("$(dpkg-deb -f "${deb}" Package)")
-  echo "--- ${deb}"
-  dpkg-deb -f "${deb}" Package Version Architecture Depends
-  dpkg-deb -c "${deb}" | awk '{print "  " $6 ($7 ? " " $7 " " $8 : "")}'
+debs=()
+for deb in "${out}"/*.deb; do
+  package="$(dpkg-deb -f "${deb}" Package)"
+  printf '  %-40s %8d bytes  %s\n' "${package}" "$(stat -c %s "${deb}")" "$(dpkg-deb -f "${deb}" Depends)"
+  case "${package}" in
+    *-dbgsym) ;;
+    *) packages+=("${package}") debs+=("./${deb}") ;;
+  esac
 done
-for expected in libvask-common-c0 libvask-common-c-dev libvask-initialization0 libvask-initialization-dev; do
+for expected in libvask-common-c0 libvask-common-c-dev libvask-initialization0 libvask-initialization-dev \
+  libvask-initialization-lookup0 libvask-initialization-lookup-dev vask-ini; do
   printf '%s\n' "${packages[@]}" | grep -qx "${expected}" || { echo "no package ${expected}" >&2; exit 1; }
 done
 
 # Installed for the check only: removed again however it ends.
-trap 'apt-get -o DPkg::Lock::Timeout=600 purge -y "${packages[@]}" >/dev/null' EXIT
-debs=(./build-pkg/*.deb)
-apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${debs[@]}"
+trap 'rm -rf "${static_prefix}"; apt-get -o DPkg::Lock::Timeout=600 purge -y "${packages[@]}" >/dev/null' EXIT
+apt_install "${debs[@]}"
 dpkg -s "${packages[@]}" | grep -E '^(Package|Status|Version):'
 bash tests/install/run.sh --prefix /usr --generator Ninja
-# The tool's package, when there is one, runs against the installed libraries.
-if printf '%s\n' "${packages[@]}" | grep -qx vask-ini; then
-  sample="$(mktemp)"
-  printf '[s]\nk=v\n' >"${sample}"
-  value="$(/usr/bin/vask-ini get "${sample}" s k)"
-  rm -f "${sample}"
-  [ "${value}" = "v" ] || { echo "installed vask-ini printed '${value}', expected 'v'" >&2; exit 1; }
-  echo "installed vask-ini ok"
-fi
+
+sample="$(mktemp)"
+printf '[s]\nk=v\n' >"${sample}"
+value="$(/usr/bin/vask-ini get "${sample}" s k)"
+rm -f "${sample}"
+[ "${value}" = "v" ] || { echo "installed vask-ini printed '${value}', expected 'v'" >&2; exit 1; }
+[ -f /usr/share/man/man1/vask-ini.1.gz ] || { echo "no vask-ini(1) installed" >&2; exit 1; }
+echo "installed vask-ini ok"

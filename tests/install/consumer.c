@@ -1,70 +1,53 @@
 /*
- * A host program in C, built against an installed copy of the libraries through
- * pkg-config: parses a text, writes it back and checks the bytes. Prints "ok"
- * and exits 0 when everything matches.
+ * A host program in C, built against an installed copy through pkg-config, once
+ * with the shared libraries and once with the archives (pkg-config --static):
+ * parses a text, reads a value through the lookup library, writes the text back
+ * and checks the bytes. Prints "ok" on success.
  */
+#include <initialization_lookup.h>
 #include <initialization_reader.h>
-#include <initialization_section.h>
 #include <initialization_writer.h>
-#include <vask_common_c/common_buffer.h>
-#include <vask_common_c/common_dqueue.h>
 #include <vask_common_c/common_error.h>
 
 #include <stdio.h>
 #include <string.h>
 
-static const char kText[] = "# c1\n[s]\nk=v # tail\nk2=w2;x\n[t]\na=1\n";
-static const char kWritten[] = "# c1\n\n[s]\n\nk=v # tail\nk2=w2 ;x\n\n[t]\n\na=1\n";
-
-static int section_deleteItem(void** ppData) {
-  VaskInitializationSection_t* pSection = (VaskInitializationSection_t*)*ppData;
-  const int result = VaskInitializationSection_delete(&pSection);
-  *ppData = pSection;
-  return result;
-}
-
-static int fail(const char* pWhat, int code) {
-  fprintf(stderr, "%s: %s(%d)\n", pWhat, VaskCommonError_text(code), code);
-  return 1;
-}
+static const char kText[] = "# c1\n[s]\nk=v # tail\nk2=w2;x\n[t]\na=1.5\n";
+static const char kWritten[] = "# c1\n\n[s]\n\nk=v # tail\nk2=w2 ;x\n\n[t]\n\na=1.5\n";
 
 int main(void) {
-  VaskCommonDQueueOpenParam_t param = {section_deleteItem, false};
+  VaskCommonDQueueOpenParam_t param = {VaskInitializationLookup_sectionDelete, false};
   VaskCommonDQueueHandle_t hQueue = 0;
   VaskInitializationReaderHandle_t hReader = 0;
   VaskInitializationWriterHandle_t hWriter = 0;
   char text[sizeof kText];
   VaskCommonBuffer_t input = {text, 0, sizeof kText - 1, NULL, false};
   VaskCommonBuffer_t* pOutput = NULL;
-  int result = VaskCommonDQueue_open(&param, &hQueue);
-  if (result != 0) {
-    return fail("VaskCommonDQueue_open", result);
-  }
+  double real = 0;
+  int result = 0;
   memcpy(text, kText, sizeof kText);
-  if ((result = VaskInitializationReader_open(&hReader)) != 0 ||
-      (result = VaskInitializationReader_parse(hReader, &input, hQueue)) != 0 ||
-      (result = VaskInitializationReader_close(&hReader)) != 0) {
-    return fail("reader", result);
+  if ((result = VaskCommonDQueue_open(&param, &hQueue)) == 0 &&
+      (result = VaskInitializationReader_open(&hReader)) == 0 &&
+      (result = VaskInitializationReader_parse(hReader, &input, hQueue)) == 0 &&
+      (result = VaskCommonBuffer_create(&pOutput)) == 0 &&
+      (result = VaskInitializationWriter_open(&hWriter)) == 0 &&
+      (result = VaskInitializationWriter_serialize(hWriter, hQueue, pOutput)) == 0 &&
+      (result = VaskInitializationLookup_getReal(hQueue, "t", "a", &real)) == 0 &&
+      (VaskCommonDQueue_length(hQueue) != 2 || real != 1.5 ||
+       pOutput->size != sizeof kWritten - 1 ||
+       memcmp(pOutput->pBegin, kWritten, pOutput->size) != 0)) {
+    fprintf(stderr, "%zu sections, t.a %g, written '%s'\n", VaskCommonDQueue_length(hQueue), real,
+            pOutput->pBegin);
+    result = VaskCommonError_Failure;
   }
-  if (VaskCommonDQueue_length(hQueue) != 2) {
-    fprintf(stderr, "sections: %zu, expected 2\n", VaskCommonDQueue_length(hQueue));
-    return 1;
+  (void)VaskInitializationWriter_close(&hWriter);
+  (void)VaskInitializationReader_close(&hReader);
+  (void)VaskCommonBuffer_delete(&pOutput);
+  const int closed = VaskCommonDQueue_close(&hQueue);
+  if (result == 0 && (result = closed) == 0) {
+    puts("ok");
+  } else {
+    fprintf(stderr, "%s(%d)\n", VaskCommonError_text(result), result);
   }
-  if ((result = VaskCommonBuffer_create(&pOutput)) != 0 ||
-      (result = VaskInitializationWriter_open(&hWriter)) != 0 ||
-      (result = VaskInitializationWriter_serialize(hWriter, hQueue, pOutput)) != 0 ||
-      (result = VaskInitializationWriter_close(&hWriter)) != 0) {
-    return fail("writer", result);
-  }
-  if (pOutput->size != sizeof kWritten - 1 ||
-      memcmp(pOutput->pBegin, kWritten, pOutput->size) != 0) {
-    fprintf(stderr, "written: '%.*s'\n", (int)pOutput->size, pOutput->pBegin);
-    return 1;
-  }
-  if ((result = VaskCommonBuffer_delete(&pOutput)) != 0 ||
-      (result = VaskCommonDQueue_close(&hQueue)) != 0) {
-    return fail("release", result);
-  }
-  puts("ok");
-  return 0;
+  return result == 0 ? 0 : 1;
 }

@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Checks an installed copy of the libraries the way a host project sees it:
-# the files and links in place, then a C consumer built through pkg-config and a
-# C++ consumer built through find_package, both run.
+# Checks an installed copy of the libraries the way a host project sees it: the
+# files in place, then host programs built against it and run.
+# - shared libraries: the real file, SONAME and development links, no run path;
+#   the C consumer through pkg-config, run with LD_LIBRARY_PATH;
+# - static archives: the C consumer through `pkg-config --static`, which must
+#   need no libvask library at run time (ldd);
+# - the C++ consumer and every examples/*.c and *.cpp through find_package;
+#   every example through pkg-config as well.
 #
 #   run.sh --install BUILD_DIR [options]  install BUILD_DIR into a temporary prefix first
-#   run.sh --prefix /usr [options]        use what the packages installed there
+#   run.sh --prefix PREFIX [options]      use what is installed there (/usr: the packages)
 # options: --cc CC --cxx CXX --generator GENERATOR --keep
 set -euo pipefail
 
@@ -40,6 +45,19 @@ fail() {
   echo "FAIL: $*" >&2
   failures=$((failures + 1))
 }
+# Runs a command quietly; on failure says what failed and shows its output.
+quiet() {
+  local what="$1"
+  shift
+  "$@" >"${work}/step.log" 2>&1 || { fail "${what}:"; cat "${work}/step.log" >&2; return 1; }
+}
+# The program's output must be "ok".
+expect_ok() {
+  local what="$1" output
+  shift
+  output="$("$@" 2>&1 || true)"
+  [ "${output}" = "ok" ] || fail "${what}: ${output}"
+}
 
 if [ -n "${build_dir}" ]; then
   prefix="${work}/prefix"
@@ -50,8 +68,8 @@ if [ -z "${prefix}" ]; then
   exit 2
 fi
 
-# pkg-config must find the files on its own for a system prefix; elsewhere it is
-# pointed at the prefix's pkgconfig folder, wherever the library folder is.
+# pkg-config finds a system prefix by itself; any other prefix is named in
+# PKG_CONFIG_PATH, as a host would do.
 unset PKG_CONFIG_PATH
 if [ "${prefix}" != "/usr" ]; then
   pc="$(find "${prefix}" -name vask_initialization.pc -print -quit)"
@@ -60,75 +78,124 @@ if [ "${prefix}" != "/usr" ]; then
 fi
 libdir="$(pkg-config --variable=libdir vask_initialization)"
 includedir="$(pkg-config --variable=includedir vask_initialization)"
-version="$(pkg-config --modversion vask_initialization)"
-common_version="$(pkg-config --modversion vask_common_c)"
-[ "${version}" = "${common_version}" ] || fail "versions differ: ${version} and ${common_version}"
-soversion="${version%%.*}"
-
-# Each library: the real file, the SONAME link and the development link, a SONAME
-# and no run path into the build tree.
+version="$(pkg-config --modversion vask_initialization_lookup)"
 for name in vask_common_c vask_initialization; do
-  real="${libdir}/lib${name}.so.${version}"
-  [ -f "${real}" ] && [ ! -L "${real}" ] || fail "${real} is not a regular file"
-  [ "$(readlink "${libdir}/lib${name}.so.${soversion}" || true)" = "lib${name}.so.${version}" ] ||
-    fail "lib${name}.so.${soversion} does not link to lib${name}.so.${version}"
-  [ "$(readlink "${libdir}/lib${name}.so" || true)" = "lib${name}.so.${soversion}" ] ||
-    fail "lib${name}.so does not link to lib${name}.so.${soversion}"
-  dynamic="$(readelf -d "${real}")"
-  grep -q "Library soname: \[lib${name}.so.${soversion}\]" <<<"${dynamic}" || fail "${real}: SONAME"
-  if grep -Eq "\((RPATH|RUNPATH)\)" <<<"${dynamic}"; then
-    fail "${real} keeps a run path"
+  [ "$(pkg-config --modversion "${name}")" = "${version}" ] || fail "${name}.pc is not version ${version}"
+done
+soversion="${version%%.*}"
+libraries=(vask_common_c vask_initialization vask_initialization_lookup)
+
+# What is installed: shared libraries, archives, or both (the -dev packages).
+shared=0
+static=0
+[ -e "${libdir}/libvask_initialization.so" ] && shared=1
+[ -e "${libdir}/libvask_initialization.a" ] && static=1
+[ $((shared + static)) -gt 0 ] || { echo "FAIL: no libvask_initialization in ${libdir}" >&2; exit 1; }
+for name in "${libraries[@]}"; do
+  if [ "${shared}" -eq 1 ]; then
+    real="${libdir}/lib${name}.so.${version}"
+    [ -f "${real}" ] && [ ! -L "${real}" ] || fail "${real} is not a regular file"
+    [ "$(readlink "${libdir}/lib${name}.so.${soversion}" || true)" = "lib${name}.so.${version}" ] ||
+      fail "lib${name}.so.${soversion} does not link to lib${name}.so.${version}"
+    [ "$(readlink "${libdir}/lib${name}.so" || true)" = "lib${name}.so.${soversion}" ] ||
+      fail "lib${name}.so does not link to lib${name}.so.${soversion}"
+    dynamic="$(readelf -d "${real}")"
+    grep -q "Library soname: \[lib${name}.so.${soversion}\]" <<<"${dynamic}" || fail "${real}: SONAME"
+    if grep -Eq "\((RPATH|RUNPATH)\)" <<<"${dynamic}"; then
+      fail "${real} keeps a run path"
+    fi
+  fi
+  if [ "${static}" -eq 1 ]; then
+    [ -f "${libdir}/lib${name}.a" ] || fail "no ${libdir}/lib${name}.a"
   fi
 done
 
 # Every public header of the source tree, in its installed place, and nothing else.
 expected_headers() {
   (cd "${project_dir}/vask_common_c/include" && find vask_common_c -name '*.h')
-  (cd "${project_dir}/vask_initialization/include" && find . -name '*.h' | sed 's|^\./|vask_initialization/|')
+  for folder in vask_initialization vask_initialization_lookup; do
+    (cd "${project_dir}/${folder}/include" && find . -name '*.h' -o -name '*.hpp') |
+      sed 's|^\./|vask_initialization/|'
+  done
 }
 installed_headers() {
-  (cd "${includedir}" && find vask_common_c vask_initialization -name '*.h' 2>/dev/null || true)
+  (cd "${includedir}" && find vask_common_c vask_initialization -name '*.h' -o -name '*.hpp' 2>/dev/null || true)
 }
 if ! diff <(expected_headers | sort) <(installed_headers | sort) >"${work}/headers.diff"; then
   fail "installed headers differ from the public ones:"
   cat "${work}/headers.diff" >&2
 fi
 
-run_path=()
-if [ "${prefix}" != "/usr" ]; then
-  run_path=(env "LD_LIBRARY_PATH=${libdir}")
-fi
-
-# C, through pkg-config alone.
+warnings=(-Wall -Wextra -Wpedantic -Werror)
 # shellcheck disable=SC2046
-if "${cc}" -std=c11 -Wall -Wextra -Wpedantic -Werror -o "${work}/consumer_c" "${source_dir}/consumer.c" \
-  $(pkg-config --cflags --libs vask_initialization) 2>"${work}/consumer_c.log"; then
-  output="$("${run_path[@]}" "${work}/consumer_c" 2>&1 || true)"
-  [ "${output}" = "ok" ] || fail "C consumer: ${output}"
-else
-  fail "C consumer does not build:"
-  cat "${work}/consumer_c.log" >&2
+if [ "${shared}" -eq 1 ]; then
+  # Outside the system's library folders the loader needs the run path.
+  run_path=()
+  [ "${prefix}" = "/usr" ] || run_path=(env "LD_LIBRARY_PATH=${libdir}")
+  quiet "C consumer (shared) does not build" "${cc}" -std=c11 "${warnings[@]}" -o "${work}/consumer_c" \
+    "${source_dir}/consumer.c" $(pkg-config --cflags --libs vask_initialization_lookup) &&
+    expect_ok "C consumer (shared)" "${run_path[@]}" "${work}/consumer_c"
+fi
+if [ "${static}" -eq 1 ]; then
+  # -Bstatic picks our archives where the shared libraries lie beside them; the
+  # system's libraries (Libs.private) stay shared.
+  static_libs=()
+  for flag in $(pkg-config --static --libs vask_initialization_lookup); do
+    case "${flag}" in
+      -lvask_*) static_libs+=(-Wl,-Bstatic "${flag}" -Wl,-Bdynamic) ;;
+      *) static_libs+=("${flag}") ;;
+    esac
+  done
+  quiet "C consumer (static) does not build" "${cc}" -std=c11 "${warnings[@]}" -o "${work}/consumer_static" \
+    "${source_dir}/consumer.c" $(pkg-config --cflags vask_initialization_lookup) "${static_libs[@]}" &&
+    expect_ok "C consumer (static)" "${work}/consumer_static"
+  if ldd "${work}/consumer_static" 2>&1 | grep libvask; then
+    fail "the static consumer needs the libraries above"
+  fi
 fi
 
-# C++, through find_package; only a system prefix is found without a hint.
-configure=(cmake -S "${source_dir}/cxx" -B "${work}/cxx" "-DCMAKE_CXX_COMPILER=${cxx}")
+# Every example through pkg-config (the lookup library's file brings the rest),
+# and the README's example, as it stands, through the initialization library's.
+libs_option=--libs
+[ "${shared}" -eq 1 ] || libs_option="--static --libs"
+shopt -s nullglob
+examples=("${project_dir}"/examples/*.c "${project_dir}"/examples/*.cpp)
+shopt -u nullglob
+awk '/^## Example$/ {f = 1} f && /^```c$/ {c = 1; next} c && /^```$/ {exit} c' \
+  "${project_dir}/README.md" >"${work}/readme_example.c"
+[ -s "${work}/readme_example.c" ] || fail "no C example in README.md"
+for example in "${examples[@]}" "${work}/readme_example.c"; do
+  case "${example}" in
+    */readme_example.c) compiler=("${cc}" -std=c11) package=vask_initialization ;;
+    *.c) compiler=("${cc}" -std=c11) package=vask_initialization_lookup ;;
+    *) compiler=("${cxx}" -std=c++17) package=vask_initialization_lookup ;;
+  esac
+  # shellcheck disable=SC2086
+  quiet "example ${example##*/} does not build through pkg-config" "${compiler[@]}" "${warnings[@]}" \
+    -o "${work}/example" "${example}" $(pkg-config --cflags ${libs_option} "${package}") || true
+done
+
+# The C++ consumer and the examples through find_package; only a system prefix
+# is found without a hint. CMake gives the programs a run path to the libraries.
+configure=(cmake -S "${source_dir}/host" -B "${work}/host" "-DCMAKE_C_COMPILER=${cc}"
+  "-DCMAKE_CXX_COMPILER=${cxx}" "-DVASK_EXAMPLES_DIR=${project_dir}/examples")
 [ -z "${generator}" ] || configure+=(-G "${generator}")
 [ "${prefix}" = "/usr" ] || configure+=("-DCMAKE_PREFIX_PATH=${prefix}")
-if "${configure[@]}" >"${work}/cxx.log" 2>&1 && cmake --build "${work}/cxx" >>"${work}/cxx.log" 2>&1; then
-  package_dir="$(sed -n 's/^VaskInitialization_DIR:PATH=//p' "${work}/cxx/CMakeCache.txt")"
+if quiet "CMake host project does not configure" "${configure[@]}" &&
+  quiet "CMake host project does not build" cmake --build "${work}/host"; then
+  package_dir="$(sed -n 's/^VaskInitializationLookup_DIR:PATH=//p' "${work}/host/CMakeCache.txt")"
   case "${package_dir}" in
     "${prefix}"/*) ;;
-    *) fail "VaskInitialization found in ${package_dir}, not under ${prefix}" ;;
+    *) fail "VaskInitializationLookup found in ${package_dir}, not under ${prefix}" ;;
   esac
-  output="$("${work}/cxx/consumer_cxx" "${work}" 2>&1 || true)"
-  [ "${output}" = "ok" ] || fail "C++ consumer: ${output}"
-else
-  fail "C++ consumer does not build:"
-  cat "${work}/cxx.log" >&2
+  expect_ok "C++ consumer" "${work}/host/consumer_cxx" "${work}"
 fi
 
+kinds=()
+[ "${shared}" -eq 0 ] || kinds+=(shared)
+[ "${static}" -eq 0 ] || kinds+=(static)
 if [ "${failures}" -ne 0 ]; then
   echo "${failures} check(s) failed" >&2
   exit 1
 fi
-echo "installed libraries ${version} in ${prefix}: layout, C consumer and C++ consumer ok"
+echo "installed libraries ${version} (${kinds[*]}) in ${prefix}: layout, consumers, README example and ${#examples[@]} example(s) ok"
