@@ -65,7 +65,7 @@ TEST(Lookup, FindsAndWalksLogicalSections) {
       text += std::string(entry.key()) + "=" + std::string(entry.value()) + " ";
     }
   }
-  for (vask::Entry entry : sections.members()) {
+  for (vask::Entry entry : sections.members()) {  // every member with its section's name
     text += std::string(entry.section) + "." + std::string(entry.key()) + " ";
   }
   EXPECT_EQ(text,
@@ -213,6 +213,18 @@ TEST(Lookup, EditsReadBackAndFailedOnesChangeNothing) {
   EXPECT_EQ(sections.remove("s", "k"), 16);
 }
 
+// A load gives a queue, or on failure no queue; either way, once the queue is
+// closed nothing is left behind.
+TEST(Lookup, LoadLeavesNothingBehind) {
+  const vask::test::HeapCheck heap;
+  for (const char* pName : {"app-settings.ini", "none.ini"}) {
+    const vask::Sections sections((std::string(VASK_TEST_DATA_DIR "/") + pName).c_str());
+    EXPECT_EQ(sections.loadResult() == 0, sections.handle() != 0) << pName;
+    EXPECT_EQ(sections.loadResult(), *pName == 'n' ? 2 : 0) << pName;
+  }
+  EXPECT_EQ(heap.leaked(), 0);
+}
+
 TEST(Lookup, RefusesWhatWouldNotReadBack) {
   // clang-format off
   const char* const kRefused[][3] = {
@@ -229,8 +241,9 @@ TEST(Lookup, RefusesWhatWouldNotReadBack) {
   EXPECT_EQ(
       std::vector<int>({VaskInitializationLookup_set(0, "s", "k", "v"),
                         VaskInitializationLookup_find(0, "s", "k", &pMember),
+                        VaskInitializationLookup_find(sections.handle(), "s", "k", nullptr),
                         VaskInitializationLookup_getString(sections.handle(), "s", "k", nullptr)}),
-      std::vector<int>(3, 13));
+      std::vector<int>(4, 13));
   EXPECT_EQ(written(sections), "[s]\n\nk=1\n");
 }
 

@@ -19,14 +19,15 @@
  *
  * Codes: 0 success; 13 a null argument; 16 no such section or key; 17 no such
  * key, but the key followed by blanks is there; 18 a value that is not of the
- * asked type, or out of range; 5 an allocation failed (edits only). None of the
- * libvask_initialization functions returns 16, 17 or 18.
+ * asked type, or out of range; 5 an allocation failed (edits; load passes on
+ * the reader's codes). None of the libvask_initialization functions returns
+ * 16, 17 or 18.
  *
  * Pointers handed out (values, names, members) point into the records: they
  * stay valid until that member or section is changed or removed, or the queue
  * is closed. Lookups walk the queue with VaskCommonDQueue_at and change
  * nothing; they never trace (a missing key is an answer, not a failure). Edits
- * trace allocation and queue failures like the other libraries.
+ * and load trace their failures like the other libraries.
  *
  * A lookup is linear in the number of sections and in the members of the
  * sections of that name; there is no index to keep in step with the queue.

@@ -224,7 +224,8 @@ bool value_isSafe(const char* pValue) {
 }
 
 bool key_isSafe(const char* pKey) {
-  return *pKey != '\0' && !isBlank(*pKey) && std::strchr("[#;", *pKey) == nullptr &&
+  const char first = *pKey;
+  return first != '\0' && !isBlank(first) && first != '[' && first != '#' && first != ';' &&
          std::strpbrk(pKey, "=\n") == nullptr;
 }
 
@@ -243,7 +244,11 @@ struct SectionOwner {
 };
 struct QueueOwner {
   VaskCommonDQueueHandle_t handle = 0;
-  ~QueueOwner() { (void)VaskCommonDQueue_close(&handle); }
+  ~QueueOwner() {
+    if (handle != 0) {
+      (void)VaskCommonDQueue_close(&handle);
+    }
+  }
 };
 struct ReaderOwner {
   VaskInitializationReaderHandle_t handle = 0;
