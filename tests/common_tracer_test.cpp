@@ -4,7 +4,7 @@
 #include <vask_common_c/common_error.h>
 #include <vask_common_c/common_tracer.h>
 
-#include <regex>
+#include <set>
 #include <thread>
 
 #include "trace.h"
@@ -44,7 +44,7 @@ TEST(Tracer, WritesPrefixesAtOrAboveItsLevelUntilClosed) {
 // Four threads, each with its own reader, trace failures at once: every line
 // arrives whole, prefix, text and code on one line.
 TEST(Tracer, LinesFromManyThreadsStayWhole) {
-  constexpr int kThreads = 4, kParses = 20000;
+  constexpr int kThreads = 4, kParses = 15000;
   vask::test::TraceCapture trace(VaskCommonTracerLevel_Error);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
@@ -66,9 +66,12 @@ TEST(Tracer, LinesFromManyThreadsStayWhole) {
   }
   const std::vector<std::string> lines = trace.lines();
   EXPECT_EQ(lines.size(), size_t{3} * kThreads * kParses);  // member, section, parse
-  const std::regex whole("E initialization_reader\\.cpp:# \\w+: invalid argument\\(13\\)");
+  const std::string head = "E initialization_reader.cpp:# ", tail = ": invalid argument(13)";
+  const std::set<std::string> whole{head + "section_readMember" + tail,
+                                    head + "section_read" + tail,
+                                    head + "VaskInitializationReader_parse" + tail};
   for (const std::string& line : lines) {
-    ASSERT_TRUE(std::regex_match(line, whole)) << line;
+    ASSERT_EQ(whole.count(line), 1U) << line;
   }
 }
 
