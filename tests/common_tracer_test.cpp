@@ -35,7 +35,7 @@ TEST(Tracer, WritesPrefixesAtOrAboveItsLevelUntilClosed) {
   EXPECT_EQ(VaskCommonTracer_close(&handle), VaskCommonError_Success);
   EXPECT_EQ(VaskCommonTracer_close(&handle), VaskCommonError_InvalidArgument);
   EXPECT_EQ(handle | other, 0U);
-  std::fclose(pFile);
+  (void)std::fclose(pFile);
   EXPECT_EQ(std::string(pData, size), "E a.cpp:57 f: W w.cpp:3 ?: ");
   EXPECT_STREQ(VaskCommonError_text(VaskCommonError_NotRegularFile), "not a regular file");
   std::free(pData);
@@ -46,9 +46,9 @@ TEST(Tracer, WritesPrefixesAtOrAboveItsLevelUntilClosed) {
 TEST(Tracer, LinesFromManyThreadsStayWhole) {
   constexpr int kThreads = 4, kParses = 15000;
   vask::test::TraceCapture trace(VaskCommonTracerLevel_Error);
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([] {
+  std::vector<std::thread> threads(kThreads);
+  for (std::thread& thread : threads) {
+    thread = std::thread([] {
       VaskInitializationReaderHandle_t reader = 0;
       VaskCommonDQueueHandle_t queue = 0;
       VaskCommonDQueueOpenParam_t param{nullptr, false};

@@ -121,35 +121,15 @@ int descriptor_read(int fd, size_t limit, size_t sizeHint, Text_t* pText) {
     if (limit != 0 && room > limit - pText->size) {
       room = limit - pText->size;
     }
-    const ssize_t count = ::read(fd, pText->pData + pText->size, room);
-    if (count == 0) {
+    const ssize_t count =
+        system_retry([&] { return ::read(fd, pText->pData + pText->size, room); });
+    if (count < 0) {
+      result = error_fromErrno(errno);
+    }
+    if (count <= 0) {
       break;
     }
-    if (count < 0) {
-      if (errno != EINTR) {
-        result = error_fromErrno(errno);
-      }
-      continue;
-    }
     pText->size += static_cast<size_t>(count);
-  }
-  return result;
-}
-
-// Moves the read position to `offset`, by seeking where the file allows it.
-int descriptor_skip(int fd, size_t offset) {
-  if (offset == 0) {
-    return VaskCommonError_Success;
-  }
-  if (offset <= static_cast<size_t>(INT64_MAX) &&
-      ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) >= 0) {
-    return VaskCommonError_Success;
-  }
-  Text_t skipped;
-  const int result =
-      descriptor_read(fd, offset, offset < kStreamChunk ? offset : kStreamChunk, &skipped);
-  if (result == VaskCommonError_Success && skipped.size < offset) {
-    return VaskCommonError_Success;  // past the end: nothing is left to read
   }
   return result;
 }
@@ -394,21 +374,20 @@ extern "C" int VaskCommonBuffer_load2(const char* pFilename, size_t offset, size
   if (!S_ISREG(status.st_mode)) {
     return VaskCommonError_NotRegularFile;
   }
-  // A file of /proc reads as size 0: its text comes in pieces as it is read.
+  // Room for the rest of the file and a byte more, so that the read which finds
+  // the end does not first grow the text. A file of /proc reads as size 0.
   const auto fileSize = static_cast<size_t>(status.st_size);
-  size_t hint = offset < fileSize ? fileSize - offset : 0;
+  size_t hint = (offset < fileSize ? fileSize - offset : 0) + 1;
   if (size != 0 && size < hint) {
     hint = size;
-  } else if (hint < SIZE_MAX) {
-    // One byte of room past the end, so that the read which finds the end
-    // does not first double the text.
-    ++hint;
+  }
+  // Past the end of a regular file the seek succeeds, and nothing is left to read.
+  const auto position = static_cast<off_t>(offset < size_t{INT64_MAX} ? offset : size_t{INT64_MAX});
+  if (offset != 0 && ::lseek(file.get(), position, SEEK_SET) < 0) {
+    return error_fromErrno(errno);
   }
   Text_t text;
-  int result = descriptor_skip(file.get(), offset);
-  if (result == VaskCommonError_Success) {
-    result = descriptor_read(file.get(), size, hint, &text);
-  }
+  const int result = descriptor_read(file.get(), size, hint, &text);
   if (result != VaskCommonError_Success) {
     return result;
   }
