@@ -14,6 +14,7 @@
 #include <fstream>
 #include <map>
 
+#include "fault.h"
 #include "folder.h"
 
 namespace {
@@ -116,6 +117,8 @@ const Row kRows[] = {
     {"ChainOf40Symlinks", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.chain(); }},
     {"DanglingSymlink", {NotFound, NotFound}, {Ok, Ok}, [](Scene& s) { s.link("n", "t"); }},
     {"SymlinkLoop", {Invalid, Invalid}, {Invalid, Invalid}, [](Scene& s) { s.link("t", "t"); }},
+    {"SymlinkTooLong", {Invalid, Invalid}, {Invalid, Invalid}, [](Scene& s) { s.link(std::string(4090, 'x').c_str(), "t"); }},
+    {"NameTooLong", {Invalid, Invalid}, {Invalid, Invalid}, [](Scene& s) { s.target = std::string(4096, 'x'); }},
     {"Fifo", {Special, Special}, {Special, Special}, [](Scene& s) { s.node("t", S_IFIFO | 0666); }},
     {"Socket", {Special, Special}, {Special, Special}, [](Scene& s) { s.node("t", S_IFSOCK | 0666); }},
     {"DeviceNode", {Special, Special}, {Special, Special}, [](Scene& s) { s.node("t", S_IFCHR | 0666, makedev(1, 5)); }},
@@ -124,6 +127,7 @@ const Row kRows[] = {
     {"MissingFolder", {NotFound, NotFound}, {NotFound, NotFound}, [](Scene& s) { s.target = "m/t"; }},
     {"ReadOnlyFile", {Ok, Ok}, {Ok, Denied}, [](Scene& s) { s.file("t", 0444, s.me); }},
     {"ReadOnlyFolder", {Ok, Ok}, {Ok, Denied}, [](Scene& s) { s.node("d", S_IFDIR | 0555), s.file(s.target = "d/t", 0644, s.me); }},
+    {"WriteOnlyFolder", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.node("d", S_IFDIR | 0333), s.file(s.target = "d/t", 0644, s.me); }},
     {"LongName", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.file(s.target = std::string(255, 'n'), 0640, s.me); }},
     {"AnotherUsersFile", {Ok, Denied}, {Ok, Denied}, [](Scene& s) { s.file("t", 0640, s.them); }},
     {"AnotherUsersSetuidFile", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.file("t", 06666, s.them); }},
@@ -151,14 +155,14 @@ TEST(Buffer, LoadsAndSavesEachKindOfTargetAsRootAndAsAnOrdinaryUser) {
                              buffer.pBegin ? buffer.size + 1 : 1);
       EXPECT_EQ(text, isUser == 0 && row.load[0] == Ok ? before.bytes + '\0' : "-");
       std::free(buffer.pBegin);
-      const int code = row.save[isUser] < 0 ? -1 : as(isUser, [&] { return save(target, "new"); });
+      const int code = row.save[isUser] < 0 ? -1 : as(isUser, [&] { return save(target, "n"); });
       EXPECT_EQ(code, row.save[isUser]);
       State expected = before;
       if (code == Ok) {  // root keeps the owner; a file the user saves is the user's
         const bool isKept = before.mode != 0 && (isUser == 0 || before.owner == s.me);
         expected.owner = isKept ? before.owner : s.me;
         expected.mode = before.mode == 0 ? 0640 : isKept ? before.mode : before.mode & 0777;
-        expected.bytes = "new";
+        expected.bytes = "n";
       }
       EXPECT_EQ(stateOf(target), expected);
       for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.root())) {
@@ -178,14 +182,14 @@ TEST(Buffer, LoadsOrSavesAPartAndRefusesBadArguments) {
   vask::test::TempFolder folder;
   const std::string file = folder.write("a", "0123456789");
   std::string parts;  // each part loaded, and | for its closing zero byte
-  for (const auto& [offset, size] : {std::pair<size_t, size_t>{3, 4}, {8, 0}, {8, 9}, {20, 0}}) {
+  for (const auto& [offset, size] : {std::pair<size_t, size_t>{1, 4}, {8, 0}, {8, 9}, {20, 0}}) {
     VaskCommonBuffer_t buffer{};
     EXPECT_EQ(VaskCommonBuffer_load2(file.c_str(), offset, size, &buffer), Ok);
     parts +=
         std::string(buffer.pBegin, buffer.size) + (buffer.pBegin[buffer.size] == 0 ? "|" : "?");
     std::free(buffer.pBegin);
   }
-  EXPECT_EQ(parts, "3456|89|89||");
+  EXPECT_EQ(parts, "1234|89|89||");
   char text[] = "0123456789";
   VaskCommonBuffer_t full{text, 0, 10, nullptr, false}, broken{nullptr, 0, 1, nullptr, false};
   VaskCommonBuffer_t* pBuffer = &full;
@@ -202,11 +206,28 @@ TEST(Buffer, LoadsOrSavesAPartAndRefusesBadArguments) {
   EXPECT_EQ(folder.read("a"), "6789");
 }
 
+// A failed allocation while the attributes are copied (their names, then a value) leaves
+// the file as it was.
+TEST(Buffer, AFailedAllocationLeavesTheFile) {
+  VASK_REQUIRE_ALLOCATION_FAULTS();
+  vask::test::TempFolder folder;
+  const std::string file = folder.write("a", "old");
+  ASSERT_EQ(setxattr(file.c_str(), "user.vask", "kept", 4, 0), 0);
+  for (const unsigned nth : {2U, 3U}) {  // call 1 is the save itself
+    vask::test::FaultScope fault(nth, 0);
+    EXPECT_EQ(save(file, "new"), 5);
+  }
+  EXPECT_EQ(folder.names(), std::vector<std::string>{"a"});
+  EXPECT_EQ(folder.read("a"), "old");
+}
+
 // Runs this executable under strace with `options` to save "new" over "old" in `file`
 // (owned by the user, with an attribute); gives the exit code and the calls made.
 int traced(const std::string& options, const std::string& file, std::vector<std::string>* pCalls) {
   std::ofstream(file) << "old";
-  EXPECT_EQ(chown(file.c_str(), kUser, kUser) | setxattr(file.c_str(), "user.a", "1", 1, 0), 0);
+  EXPECT_EQ(chown(file.c_str(), kUser, kUser) | chmod(file.c_str(), 0644) |
+                setxattr(file.c_str(), "user.a", "1", 1, 0),
+            0);
   const std::string calls = "/^(openat|write|fsync|close|rename.*|fchmod|fchown|fsetxattr)$";
   const int status = std::system(("ASAN_OPTIONS=detect_leaks=0 exec /usr/bin/strace -qq -o " +
                                   file + ".log -e 'trace=" + calls + "' " + options + " '" + gSelf +
@@ -247,6 +268,18 @@ TEST(Buffer, AKilledSaveLeavesTheOldOrTheNewBytes) {
     const std::string inject = "-e inject=" + name + ":when=" + std::to_string(++seen[name]);
     if (i >= first) {
       traced(inject + ":signal=KILL", file, nullptr);
+      EXPECT_EQ(folder.read("t"), i > rename ? "new" : "old") << calls[i];
+      for (const std::string& left : folder.names()) {  // owner-only until just before the rename
+        struct stat status {};
+        if (left.find(".tmp-") != std::string::npos &&
+            stat(folder.path(left).c_str(), &status) == 0) {
+          EXPECT_EQ(status.st_mode & 0777, i <= at("fchmod(", first) ? 0600U : 0644U) << calls[i];
+          unlink(folder.path(left).c_str());
+        }
+      }
+    }
+    if (i >= first && name == "fsync") {  // a failed sync gives 4; only the folder's comes late
+      EXPECT_EQ(traced(inject + ":error=EIO", file, nullptr), 4) << calls[i];
       EXPECT_EQ(folder.read("t"), i > rename ? "new" : "old") << calls[i];
     }
     if (i >= first && (name == "openat" || name == "write" || name == "fsync") &&
