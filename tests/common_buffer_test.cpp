@@ -202,6 +202,8 @@ TEST(Buffer, LoadsOrSavesAPartAndRefusesBadArguments) {
     EXPECT_EQ(code, Invalid);
   }
   // clang-format on
+  VaskCommonBuffer_t* pNone = nullptr;
+  EXPECT_EQ(VaskCommonBuffer_delete(nullptr) | VaskCommonBuffer_delete(&pNone), Ok);
   EXPECT_EQ(VaskCommonBuffer_save2(&full, file.c_str(), 6), Ok);
   EXPECT_EQ(folder.read("a"), "6789");
 }
