@@ -3,9 +3,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,7 @@
 namespace {
 
 constexpr size_t kStreamChunk = size_t{64} * 1024;
+constexpr int kLinkLimit = 40;  // as many symbolic links as the kernel follows in one name
 
 int error_fromErrno(int number) {
   switch (number) {
@@ -26,6 +29,11 @@ int error_fromErrno(int number) {
       return VaskCommonError_AccessDenied;
     case EISDIR:
       return VaskCommonError_IsDirectory;
+    case ENXIO:  // a socket, or a device without its driver
+      return VaskCommonError_NotRegularFile;
+    case ELOOP:
+    case ENAMETOOLONG:
+      return VaskCommonError_InvalidArgument;
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
@@ -35,6 +43,17 @@ int error_fromErrno(int number) {
     default:
       return VaskCommonError_InputOutput;
   }
+}
+
+// Calls again while a signal interrupts the call. Never for close: Linux has
+// released the descriptor even when close reports EINTR.
+template <typename Call_t>
+auto system_retry(Call_t call) {
+  auto result = call();
+  while (result < 0 && errno == EINTR) {
+    result = call();
+  }
+  return result;
 }
 
 // Closes a file descriptor when it leaves scope.
@@ -102,46 +121,23 @@ int descriptor_read(int fd, size_t limit, size_t sizeHint, Text_t* pText) {
     if (limit != 0 && room > limit - pText->size) {
       room = limit - pText->size;
     }
-    const ssize_t count = ::read(fd, pText->pData + pText->size, room);
-    if (count == 0) {
-      break;
-    }
+    const ssize_t count =
+        system_retry([&] { return ::read(fd, pText->pData + pText->size, room); });
     if (count < 0) {
-      if (errno != EINTR) {
-        result = error_fromErrno(errno);
-      }
-      continue;
+      result = error_fromErrno(errno);
+    }
+    if (count <= 0) {
+      break;
     }
     pText->size += static_cast<size_t>(count);
   }
   return result;
 }
 
-// Moves the read position to `offset`, by seeking where the file allows it.
-int descriptor_skip(int fd, size_t offset) {
-  if (offset == 0) {
-    return VaskCommonError_Success;
-  }
-  if (offset <= static_cast<size_t>(INT64_MAX) &&
-      ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) >= 0) {
-    return VaskCommonError_Success;
-  }
-  Text_t skipped;
-  const int result =
-      descriptor_read(fd, offset, offset < kStreamChunk ? offset : kStreamChunk, &skipped);
-  if (result == VaskCommonError_Success && skipped.size < offset) {
-    return VaskCommonError_Success;  // past the end: nothing is left to read
-  }
-  return result;
-}
-
 int descriptor_writeAll(int fd, const char* pData, size_t size) {
   while (size > 0) {
-    const ssize_t count = ::write(fd, pData, size);
+    const ssize_t count = system_retry([&] { return ::write(fd, pData, size); });
     if (count < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
       return error_fromErrno(errno);
     }
     pData += count;
@@ -150,72 +146,185 @@ int descriptor_writeAll(int fd, const char* pData, size_t size) {
   return VaskCommonError_Success;
 }
 
-// Creates a new temporary file beside pFilename, with 0666 less the umask,
-// and gives its name (heap) and descriptor.
-int temporary_create(const char* pFilename, char** ppName, int* pFd) {
-  static unsigned counter = 0;
-  const size_t length = std::strlen(pFilename) + 48;
-  auto* pName = static_cast<char*>(std::malloc(length));
-  if (pName == nullptr) {
-    return VaskCommonError_NoMemory;
+// The file a save replaces, found through any symbolic links, and its folder,
+// held open so that every later step works in the same folder.
+struct Target_t {
+  char path[PATH_MAX];
+  const char* pName = nullptr;  // the last part of path
+  int folder = -1;
+  struct stat status {};
+  bool exists = false;
+
+  Target_t() = default;
+  Target_t(const Target_t&) = delete;
+  Target_t& operator=(const Target_t&) = delete;
+  ~Target_t() {
+    if (folder >= 0) {
+      (void)::close(folder);
+    }
   }
+};
+
+// Follows symbolic links from pFilename to the file that they end in, which
+// need not exist (a dangling link is saved through, as the shell's '>' does).
+int target_resolve(const char* pFilename, char (&path)[PATH_MAX]) {
+  const size_t length = std::strlen(pFilename);
+  if (length >= PATH_MAX) {
+    return VaskCommonError_InvalidArgument;
+  }
+  std::memcpy(path, pFilename, length + 1);
+  for (int hop = 0; hop <= kLinkLimit; ++hop) {
+    char link[PATH_MAX];
+    const ssize_t count = ::readlink(path, link, sizeof(link));
+    if (count < 0) {
+      return errno == EINVAL || errno == ENOENT ? VaskCommonError_Success : error_fromErrno(errno);
+    }
+    const auto linkLength = static_cast<size_t>(count);
+    // A relative link is read from the folder that holds it.
+    const char* pSlash = std::strrchr(path, '/');
+    const size_t kept =
+        link[0] != '/' && pSlash != nullptr ? static_cast<size_t>(pSlash - path) + 1 : 0;
+    if (linkLength >= sizeof(link) || kept + linkLength >= PATH_MAX) {
+      return VaskCommonError_InvalidArgument;
+    }
+    std::memcpy(path + kept, link, linkLength);
+    path[kept + linkLength] = '\0';
+  }
+  return VaskCommonError_InvalidArgument;  // a loop, or too long a chain
+}
+
+// Opens the folder of the target. A folder that may be written but not read is
+// opened as a path only; it cannot be synced then.
+int folder_open(Target_t* pTarget) {
+  const char* pSlash = std::strrchr(pTarget->path, '/');
+  pTarget->pName = pSlash != nullptr ? pSlash + 1 : pTarget->path;
+  char folder[PATH_MAX] = ".";
+  if (pSlash != nullptr) {
+    const size_t length = pSlash == pTarget->path ? 1 : static_cast<size_t>(pSlash - pTarget->path);
+    std::memcpy(folder, pTarget->path, length);
+    folder[length] = '\0';
+  }
+  pTarget->folder =
+      system_retry([&] { return ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  if (pTarget->folder < 0 && errno == EACCES) {
+    pTarget->folder = ::open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+  }
+  return pTarget->folder >= 0 ? VaskCommonError_Success : error_fromErrno(errno);
+}
+
+// Finds the target and checks that a save may replace it: a regular file the
+// caller may write, or nothing yet.
+int target_find(const char* pFilename, Target_t* pTarget) {
+  int result = target_resolve(pFilename, pTarget->path);
+  if (result == VaskCommonError_Success) {
+    result = folder_open(pTarget);
+  }
+  if (result != VaskCommonError_Success) {
+    return result;
+  }
+  if (::fstatat(pTarget->folder, pTarget->pName, &pTarget->status, AT_SYMLINK_NOFOLLOW) != 0) {
+    return errno == ENOENT ? VaskCommonError_Success : error_fromErrno(errno);
+  }
+  pTarget->exists = true;
+  if (S_ISDIR(pTarget->status.st_mode)) {
+    return VaskCommonError_IsDirectory;
+  }
+  if (!S_ISREG(pTarget->status.st_mode)) {
+    return VaskCommonError_NotRegularFile;
+  }
+  return ::faccessat(pTarget->folder, pTarget->pName, W_OK, AT_EACCESS) == 0
+             ? VaskCommonError_Success
+             : error_fromErrno(errno);
+}
+
+// Creates a new file beside the target, under a free name that fits NAME_MAX:
+// the target's name, shortened where needed, and a suffix. Owner-only while it
+// may receive a secret; 0666 less the umask for a new file.
+int temporary_create(const Target_t& target, char (&name)[NAME_MAX + 1], int* pFd) {
+  static unsigned counter = 0;
+  const mode_t mode = target.exists ? 0600 : 0666;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    (void)std::snprintf(pName, length, "%s.tmp-%ld-%u", pFilename, static_cast<long>(::getpid()),
-                        __atomic_add_fetch(&counter, 1, __ATOMIC_RELAXED));
-    const int fd = ::open(pName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    char suffix[48];
+    const int length =
+        std::snprintf(suffix, sizeof(suffix), ".tmp-%ld-%u", static_cast<long>(::getpid()),
+                      __atomic_add_fetch(&counter, 1, __ATOMIC_RELAXED));
+    (void)std::snprintf(name, sizeof(name), "%.*s%s", NAME_MAX - length, target.pName, suffix);
+    const int fd = system_retry([&] {
+      return ::openat(target.folder, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    });
     if (fd >= 0) {
-      *ppName = pName;
       *pFd = fd;
       return VaskCommonError_Success;
     }
     if (errno != EEXIST) {
-      const int result = error_fromErrno(errno);
-      std::free(pName);
-      return result;
+      return error_fromErrno(errno);
     }
   }
-  std::free(pName);
   return VaskCommonError_InputOutput;
 }
 
-// Gives the temporary file the permission bits of the file it replaces.
-int mode_copy(const char* pFilename, int fd) {
-  struct stat status {};
-  if (::stat(pFilename, &status) != 0) {
-    return errno == ENOENT ? VaskCommonError_Success : error_fromErrno(errno);
+// Copies the target's extended attributes (its ACL and security label live
+// there). Those that the filesystem or the caller's rights do not allow to set
+// are left behind.
+int attributes_copy(const char* pPath, int fd) {
+  const ssize_t listed = ::llistxattr(pPath, nullptr, 0);
+  Text_t names;
+  if (listed <= 0) {
+    return VaskCommonError_Success;
   }
-  if (S_ISDIR(status.st_mode)) {
-    return VaskCommonError_IsDirectory;
+  if (names.reserve(static_cast<size_t>(listed)) != VaskCommonError_Success) {
+    return VaskCommonError_NoMemory;
   }
-  return ::fchmod(fd, status.st_mode & 07777) == 0 ? VaskCommonError_Success
-                                                   : error_fromErrno(errno);
+  const ssize_t size = ::llistxattr(pPath, names.pData, static_cast<size_t>(listed));
+  Text_t value;
+  for (const char* pName = names.pData; size > 0 && pName < names.pData + size;
+       pName += std::strlen(pName) + 1) {
+    const ssize_t wanted = ::lgetxattr(pPath, pName, nullptr, 0);
+    if (wanted < 0) {
+      continue;  // gone meanwhile
+    }
+    if (value.reserve(static_cast<size_t>(wanted)) != VaskCommonError_Success) {
+      return VaskCommonError_NoMemory;
+    }
+    const ssize_t got = ::lgetxattr(pPath, pName, value.pData, static_cast<size_t>(wanted));
+    if (got >= 0) {
+      (void)::fsetxattr(fd, pName, value.pData, static_cast<size_t>(got), 0);
+    }
+  }
+  return VaskCommonError_Success;
 }
 
-// Makes the rename itself durable; a folder that cannot be synced is no failure of the save.
-void folder_sync(const char* pFilename) {
-  const char* pSlash = std::strrchr(pFilename, '/');
-  char* pFolder = pSlash == nullptr
-                      ? strdup(".")
-                      : strndup(pFilename, static_cast<size_t>(pSlash - pFilename) + 1);
-  if (pFolder == nullptr) {
-    return;
+// Gives the temporary file the target's owner, group and mode, the mode last.
+// Where the owner or group cannot be kept, setuid and setgid are dropped.
+int owner_copy(const struct stat& status, int fd) {
+  mode_t mode = status.st_mode & 07777;
+  if (::fchown(fd, status.st_uid, status.st_gid) != 0) {
+    mode &= ~mode_t{S_ISUID | S_ISGID};
   }
-  Descriptor folder(::open(pFolder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  std::free(pFolder);
-  if (folder.get() >= 0) {
-    (void)::fsync(folder.get());
-  }
+  return ::fchmod(fd, mode) == 0 ? VaskCommonError_Success : error_fromErrno(errno);
 }
 
-int temporary_fill(const char* pFilename, int fd, const char* pData, size_t size) {
-  int result = mode_copy(pFilename, fd);
-  if (result == VaskCommonError_Success) {
-    result = descriptor_writeAll(fd, pData, size);
+int temporary_fill(const Target_t& target, int fd, const char* pData, size_t size) {
+  int result = descriptor_writeAll(fd, pData, size);
+  if (result == VaskCommonError_Success && target.exists) {
+    result = attributes_copy(target.path, fd);
   }
-  if (result == VaskCommonError_Success && ::fsync(fd) != 0) {
+  if (result == VaskCommonError_Success && target.exists) {
+    result = owner_copy(target.status, fd);
+  }
+  if (result == VaskCommonError_Success && system_retry([&] { return ::fsync(fd); }) != 0) {
     result = error_fromErrno(errno);
   }
   return result;
+}
+
+// Makes the rename durable. A folder opened as a path only, or on a filesystem
+// that cannot sync folders, is left to the filesystem's own commit.
+int folder_sync(int folder) {
+  if (system_retry([&] { return ::fsync(folder); }) == 0 || errno == EBADF || errno == EINVAL) {
+    return VaskCommonError_Success;
+  }
+  return error_fromErrno(errno);
 }
 
 }  // namespace
@@ -249,7 +358,9 @@ extern "C" int VaskCommonBuffer_load2(const char* pFilename, size_t offset, size
   if (pFilename == nullptr || pBuffer == nullptr || pBuffer->pBegin != nullptr) {
     return VaskCommonError_InvalidArgument;
   }
-  Descriptor file(::open(pFilename, O_RDONLY | O_CLOEXEC));
+  // Without O_NONBLOCK, opening a FIFO would wait for a writer.
+  Descriptor file(
+      system_retry([&] { return ::open(pFilename, O_RDONLY | O_NONBLOCK | O_CLOEXEC); }));
   if (file.get() < 0) {
     return error_fromErrno(errno);
   }
@@ -260,23 +371,23 @@ extern "C" int VaskCommonBuffer_load2(const char* pFilename, size_t offset, size
   if (S_ISDIR(status.st_mode)) {
     return VaskCommonError_IsDirectory;
   }
-  size_t hint = kStreamChunk;
-  if (S_ISREG(status.st_mode)) {
-    const auto fileSize = static_cast<size_t>(status.st_size);
-    hint = offset < fileSize ? fileSize - offset : 0;
-    if (size != 0 && size < hint) {
-      hint = size;
-    } else if (hint < SIZE_MAX) {
-      // One byte of room past the end, so that the read which finds the end
-      // does not first double the text.
-      ++hint;
-    }
+  if (!S_ISREG(status.st_mode)) {
+    return VaskCommonError_NotRegularFile;
+  }
+  // Room for the rest of the file and a byte more, so that the read which finds
+  // the end does not first grow the text. A file of /proc reads as size 0.
+  const auto fileSize = static_cast<size_t>(status.st_size);
+  size_t hint = (offset < fileSize ? fileSize - offset : 0) + 1;
+  if (size != 0 && size < hint) {
+    hint = size;
+  }
+  // Past the end of a regular file the seek succeeds, and nothing is left to read.
+  const auto position = static_cast<off_t>(offset < size_t{INT64_MAX} ? offset : size_t{INT64_MAX});
+  if (offset != 0 && ::lseek(file.get(), position, SEEK_SET) < 0) {
+    return error_fromErrno(errno);
   }
   Text_t text;
-  int result = descriptor_skip(file.get(), offset);
-  if (result == VaskCommonError_Success) {
-    result = descriptor_read(file.get(), size, hint, &text);
-  }
+  const int result = descriptor_read(file.get(), size, hint, &text);
   if (result != VaskCommonError_Success) {
     return result;
   }
@@ -294,25 +405,29 @@ extern "C" int VaskCommonBuffer_save2(VaskCommonBuffer_t* pBuffer, const char* p
       offset > pBuffer->size || (pBuffer->pBegin == nullptr && pBuffer->size != 0)) {
     return VaskCommonError_InvalidArgument;
   }
-  char* pTemporary = nullptr;
+  Target_t target;
+  int result = target_find(pFilename, &target);
+  if (result != VaskCommonError_Success) {
+    return result;
+  }
+  char temporary[NAME_MAX + 1];
   int fd = -1;
-  int result = temporary_create(pFilename, &pTemporary, &fd);
+  result = temporary_create(target, temporary, &fd);
   if (result != VaskCommonError_Success) {
     return result;
   }
   Descriptor file(fd);
-  result = temporary_fill(pFilename, fd, pBuffer->pBegin + offset, pBuffer->size - offset);
+  result = temporary_fill(target, fd, pBuffer->pBegin + offset, pBuffer->size - offset);
   if (file.close() != 0 && result == VaskCommonError_Success) {
     result = error_fromErrno(errno);
   }
-  if (result == VaskCommonError_Success && ::rename(pTemporary, pFilename) != 0) {
+  if (result == VaskCommonError_Success &&
+      ::renameat(target.folder, temporary, target.folder, target.pName) != 0) {
     result = error_fromErrno(errno);
   }
-  if (result == VaskCommonError_Success) {
-    folder_sync(pFilename);
-  } else {
-    (void)::unlink(pTemporary);
+  if (result != VaskCommonError_Success) {
+    (void)::unlinkat(target.folder, temporary, 0);
+    return result;
   }
-  std::free(pTemporary);
-  return result;
+  return folder_sync(target.folder);
 }

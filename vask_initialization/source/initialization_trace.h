@@ -10,15 +10,20 @@
 
 namespace vask {
 
+// The prefix and the rest of the line are written under the stream's own lock,
+// so that lines traced by different threads never interleave.
 inline void trace(VaskCommonTracerLevel_t level, int code, const char* pFile, int line,
                   const char* pFunction) {
-  if (VaskCommonTracer_prefixSet(hTracer, level, pFile, line, pFunction) != 0) {
+  const VaskCommonTracerHandle_t handle = hTracer;
+  VaskCommonStdioFile_t* pStream = VaskCommonTracer_file(handle);
+  if (pStream == nullptr) {
     return;
   }
-  VaskCommonStdioFile_t* pStream = VaskCommonTracer_file(hTracer);
-  if (pStream != nullptr) {
+  flockfile(pStream);
+  if (VaskCommonTracer_prefixSet(handle, level, pFile, line, pFunction) == 0) {
     (void)std::fprintf(pStream, "%s(%d)\n", VaskCommonError_text(code), code);
   }
+  funlockfile(pStream);
 }
 
 }  // namespace vask

@@ -6,6 +6,11 @@
  *
  * e.g. "E initialization_section.cpp:57 VaskInitializationSection_create: out of memory(5)".
  * hTracer 0 (the default) means no tracer: nothing is written.
+ *
+ * The libraries write each line whole under the stream's own lock (flockfile
+ * around the prefix and the rest), so lines traced by different threads never
+ * interleave. A host that writes to the same stream from other threads keeps its
+ * own output whole the same way; the libraries take no lock of their own.
  */
 #ifndef VASK_COMMON_C_COMMON_TRACER_H
 #define VASK_COMMON_C_COMMON_TRACER_H
