@@ -37,6 +37,24 @@ int errno_code(int number) {
   }
 }
 
+// The path a chain of symbolic links ends at (at most 40 links, as the kernel
+// allows), so that a link to a missing file is created through, as the shell's
+// `>` and the save do. A path that is no link is its own end.
+std::string link_end(std::string path) {
+  for (int hop = 0; hop < 40; ++hop) {
+    std::string target(4096, '\0');
+    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    if (length < 0 || static_cast<size_t>(length) == target.size()) {
+      break;
+    }
+    target.resize(static_cast<size_t>(length));
+    const size_t slash = path.rfind('/');
+    path = target.front() == '/' || slash == std::string::npos ? target
+                                                               : path.substr(0, slash + 1) + target;
+  }
+  return path;
+}
+
 [[noreturn]] void read_fail(const std::string& name, int number) {
   throw ToolError(kExitFailure, name + ": cannot read the file: " + codeText(errno_code(number)));
 }
@@ -163,9 +181,10 @@ void EditFile::openLocked(bool mayCreate) {
     isCreated_ = false;
     fd_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0 && errno == ENOENT && mayCreate) {
-      fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
-      // Made by another editor since: handle it as an existing file. A symbolic
-      // link to a missing file exists too, but never opens: give up then.
+      // Through a symbolic link to a missing file, the file it names is made.
+      createdPath_ = link_end(path_);
+      fd_ = ::open(createdPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
+      // Made by another editor since: handle it as an existing file.
       if (fd_ < 0 && errno == EEXIST) {
         errno = ENOENT;
         if (attempt < kAttempts) {
@@ -214,9 +233,9 @@ void EditFile::release() {
     return;
   }
   struct stat named {};
-  if (isCreated_ && !isWritten_ && ::stat(path_.c_str(), &named) == 0 && named.st_dev == device_ &&
-      named.st_ino == inode_) {
-    (void)::unlink(path_.c_str());  // created for this edit, which did not happen
+  if (isCreated_ && !isWritten_ && ::stat(createdPath_.c_str(), &named) == 0 &&
+      named.st_dev == device_ && named.st_ino == inode_) {
+    (void)::unlink(createdPath_.c_str());  // created for this edit, which did not happen
   }
   (void)::close(fd_);
   fd_ = -1;

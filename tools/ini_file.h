@@ -66,6 +66,7 @@ class EditFile {
   int fd_ = -1;
   dev_t device_ = 0;
   ino_t inode_ = 0;
+  std::string createdPath_;  // where a missing FILE was made: FILE, or where its links end
   bool isCreated_ = false;
   bool isWritten_ = false;
 };

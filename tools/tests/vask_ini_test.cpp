@@ -149,7 +149,12 @@ TEST(VaskIni, StandardInputAndOutputAndOtherFiles) {
   EXPECT_EQ(runTool({"set", folder.path("new.ini"), "s", "k", "v"}).code, 0);
   EXPECT_EQ(folder.read("new.ini"), "[s]\nk=v\n");
   EXPECT_EQ(runTool({"set", folder.path("gone.ini"), "s", "k", "a b"}).code, 2);
-  EXPECT_EQ(folder.names(), (std::vector<std::string>{"a.ini", "b.ini", "c.ini", "new.ini"}));
+  ASSERT_EQ(::symlink("made.ini", folder.path("link.ini").c_str()), 0);  // to a missing file
+  EXPECT_EQ(runTool({"set", folder.path("link.ini"), "s", "k", "a b"}).code, 2);
+  EXPECT_EQ(runTool({"set", folder.path("link.ini"), "s", "k", "v"}).code, 0);
+  EXPECT_EQ(folder.read("made.ini"), "[s]\nk=v\n");  // made through the link, which stays
+  EXPECT_EQ(folder.names(), (std::vector<std::string>{"a.ini", "b.ini", "c.ini", "link.ini",
+                                                      "made.ini", "new.ini"}));
   ASSERT_EQ(::mkfifo(folder.path("fifo").c_str(), 0600), 0);
   const ToolResult fifo = runTool({"set", folder.path("fifo"), "s", "k", "v"});
   EXPECT_EQ(fifo.code, 2);
