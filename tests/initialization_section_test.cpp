@@ -1,7 +1,6 @@
+// Members, sections, readers and writers share one lifecycle: create (open) into a null
+// target, delete (close) back to null. A section passes on its queues' failures.
 #include <gtest/gtest.h>
-
-#include <initialization_section.h>
-#include <vask_common_c/common_error.h>
 
 #include <cstring>
 
@@ -14,189 +13,65 @@ namespace {
 
 using vask::test::FaultPoint;
 using vask::test::FaultScope;
-using vask::test::HeapCheck;
-using vask::test::queueItems;
-using vask::test::TraceCapture;
-using vask::test::traceLine;
+using Lines = std::vector<std::string>;
 
-constexpr int kQueueCode = 42;  // a code of the queue's own, passed through unchanged
-
-void pushComment(VaskInitializationSection_t* pSection, const char* pText) {
-  void* pComment = strdup(pText);
-  ASSERT_EQ(VaskCommonDQueue_pushBack(pSection->hComment, &pComment), VaskCommonError_Success);
-}
-
-void pushMember(VaskInitializationSection_t* pSection, const char* pKey, const char* pValue) {
-  VaskInitializationMember_t* pMember = nullptr;
-  ASSERT_EQ(VaskInitializationMember_create(&pMember), VaskCommonError_Success);
-  pMember->pKey = strdup(pKey);
-  pMember->pValue = strdup(pValue);
-  void* pItem = pMember;
-  ASSERT_EQ(VaskCommonDQueue_pushBack(pSection->hMember, &pItem), VaskCommonError_Success);
-}
-
-// A section with a header, two comments and two members.
-VaskInitializationSection_t* filledSection() {
-  VaskInitializationSection_t* pSection = nullptr;
-  EXPECT_EQ(VaskInitializationSection_create(&pSection), VaskCommonError_Success);
-  pSection->pHeader = strdup("name");
-  pushComment(pSection, "# one");
-  pushComment(pSection, "; two");
-  pushMember(pSection, "a", "1");
-  pushMember(pSection, "b", "2");
-  return pSection;
-}
-
-std::string createTrace(int code) {
-  return traceLine('E', "initialization_section.cpp", "VaskInitializationSection_create", code);
-}
-
-std::string deleteTrace(int code) {
-  return traceLine('E', "initialization_section.cpp", "VaskInitializationSection_delete", code);
-}
-
-TEST(SectionCreate, GivesAnEmptySectionThatDeletesCleanly) {
-  HeapCheck heap;
-  VaskInitializationSection_t* pSection = nullptr;
-  ASSERT_EQ(VaskInitializationSection_create(&pSection), VaskCommonError_Success);
-  EXPECT_EQ(pSection->pHeader, nullptr);
-  EXPECT_NE(pSection->hComment, 0U);
-  EXPECT_NE(pSection->hMember, 0U);
-  EXPECT_EQ(VaskCommonDQueue_length(pSection->hComment), 0U);
-  EXPECT_EQ(VaskCommonDQueue_length(pSection->hMember), 0U);
-  EXPECT_EQ(VaskInitializationSection_delete(&pSection), VaskCommonError_Success);
-  EXPECT_EQ(pSection, nullptr);
-  EXPECT_EQ(VaskInitializationSection_delete(&pSection), VaskCommonError_Success);
-  EXPECT_EQ(heap.leaked(), 0);
-}
-
-TEST(SectionCreate, RefusesANullTargetOrOneThatHoldsASection) {
-  EXPECT_EQ(VaskInitializationSection_create(nullptr), VaskCommonError_InvalidArgument);
-  VaskInitializationSection_t held{};
-  VaskInitializationSection_t* pSection = &held;
-  EXPECT_EQ(VaskInitializationSection_create(&pSection), VaskCommonError_InvalidArgument);
-  EXPECT_EQ(pSection, &held);
-}
-
-TEST(SectionCreate, ReportsAFailedRecordAllocationWithoutTracing) {
-  VASK_REQUIRE_ALLOCATION_FAULTS();
-  TraceCapture trace;
-  HeapCheck heap;
-  VaskInitializationSection_t* pSection = nullptr;
-  {
-    FaultScope fault(FaultPoint::Calloc, 1, 0);
-    EXPECT_EQ(VaskInitializationSection_create(&pSection), VaskCommonError_NoMemory);
+template <typename T, int (*kCreate)(T*), int (*kDelete)(T*), int kDeleteNull>
+void expectLifecycle() {  // kDeleteNull: a null record is deleted (0), a 0 handle refused (13)
+  vask::test::TraceCapture trace;
+  vask::test::HeapCheck heap;
+  T object{};
+  ASSERT_EQ(kCreate(&object), 0);
+  const T held = object;
+  EXPECT_TRUE(kCreate(&object) == 13 && object == held && held != T{});
+  EXPECT_EQ(kCreate(nullptr), 13);
+  EXPECT_TRUE(kDelete(&object) == 0 && object == T{});
+  EXPECT_EQ(kDelete(&object), kDeleteNull);
+  EXPECT_EQ(kDelete(nullptr), kDeleteNull);
+  if (vask::test::faultAllocationsAvailable()) {
+    const FaultScope fault(FaultPoint::Calloc, 1, 0);
+    EXPECT_TRUE(kCreate(&object) == 5 && object == T{});
   }
-  EXPECT_EQ(pSection, nullptr);
-  EXPECT_TRUE(trace.lines().empty());
+  EXPECT_EQ(trace.lines(), Lines{});
   EXPECT_EQ(heap.leaked(), 0);
 }
 
-// The first open is the comment queue's, the second the member queue's.
-class SectionCreateQueueFailure : public testing::TestWithParam<unsigned> {};
+TEST(Lifecycle, OfMembersSectionsReadersAndWriters) {
+  expectLifecycle<VaskInitializationMember_t*, VaskInitializationMember_create,
+                  VaskInitializationMember_delete, 0>();
+  expectLifecycle<VaskInitializationSection_t*, VaskInitializationSection_create,
+                  VaskInitializationSection_delete, 0>();
+  expectLifecycle<uintptr_t, VaskInitializationReader_open, VaskInitializationReader_close, 13>();
+  expectLifecycle<uintptr_t, VaskInitializationWriter_open, VaskInitializationWriter_close, 13>();
+}
 
-TEST_P(SectionCreateQueueFailure, TracesThePassedThroughCodeAndReleasesThePartlyBuiltSection) {
-  TraceCapture trace;
-  HeapCheck heap;
-  VaskInitializationSection_t* pSection = nullptr;
+TEST(Section, DeleteStopsAtAQueueThatCannotCloseAndFinishesWhenCalledAgain) {
+  vask::test::TraceCapture trace;
+  vask::test::HeapCheck heap;
   {
-    FaultScope fault(FaultPoint::DQueueOpen, GetParam(), kQueueCode);
-    EXPECT_EQ(VaskInitializationSection_create(&pSection), kQueueCode);
-    EXPECT_TRUE(vask::test::faultFired());
-  }
-  EXPECT_EQ(pSection, nullptr);
-  EXPECT_EQ(trace.lines(), std::vector<std::string>{createTrace(kQueueCode)});
-  EXPECT_EQ(heap.leaked(), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(CommentThenMemberQueue, SectionCreateQueueFailure,
-                         testing::Values(1U, 2U));
-
-TEST(SectionCreate, TracesAQueueThatCannotAllocate) {
-  VASK_REQUIRE_ALLOCATION_FAULTS();
-  TraceCapture trace;
-  HeapCheck heap;
-  VaskInitializationSection_t* pSection = nullptr;
-  {
-    // The record is the first calloc, the comment queue's record the second.
-    FaultScope fault(FaultPoint::Calloc, 2, 0);
-    EXPECT_EQ(VaskInitializationSection_create(&pSection), VaskCommonError_NoMemory);
-  }
-  EXPECT_EQ(pSection, nullptr);
-  EXPECT_EQ(trace.lines(), std::vector<std::string>{createTrace(VaskCommonError_NoMemory)});
-  EXPECT_EQ(heap.leaked(), 0);
-}
-
-TEST(SectionDelete, AcceptsANullTargetOrANullSection) {
-  EXPECT_EQ(VaskInitializationSection_delete(nullptr), VaskCommonError_Success);
-  VaskInitializationSection_t* pSection = nullptr;
-  EXPECT_EQ(VaskInitializationSection_delete(&pSection), VaskCommonError_Success);
-}
-
-TEST(SectionDelete, ReleasesHeaderCommentsAndMembers) {
-  HeapCheck heap;
-  VaskInitializationSection_t* pSection = filledSection();
-  EXPECT_EQ(VaskInitializationSection_delete(&pSection), VaskCommonError_Success);
-  EXPECT_EQ(pSection, nullptr);
-  EXPECT_EQ(heap.leaked(), 0);
-}
-
-TEST(SectionDelete, LeavesTheSectionUnchangedWhenTheMemberQueueCannotClose) {
-  TraceCapture trace;
-  HeapCheck heap;
-  VaskInitializationSection_t* pSection = filledSection();
-  {
+    const vask::Sections queue = vask::test::queueOf({{{"# c"}, "s", {{"a", "1"}}}});
+    void* pItem = nullptr;
+    ASSERT_EQ(VaskCommonDQueue_remove(queue.handle(), 0, &pItem), 0);
+    auto* pSection = static_cast<VaskInitializationSection_t*>(pItem);
     const VaskInitializationSection_t before = *pSection;
-    const std::vector<void*> comments = queueItems(pSection->hComment);
-    const std::vector<void*> members = queueItems(pSection->hMember);
     {
-      FaultScope fault(FaultPoint::DQueueClose, 1, kQueueCode);
-      EXPECT_EQ(VaskInitializationSection_delete(&pSection), kQueueCode);
+      const FaultScope fault(FaultPoint::DQueueClose, 1, 42);  // the member queue's
+      EXPECT_EQ(VaskInitializationSection_delete(&pSection), 42);
     }
-    ASSERT_NE(pSection, nullptr);
-    EXPECT_EQ(pSection->hMember, before.hMember);
-    EXPECT_EQ(pSection->hComment, before.hComment);
-    EXPECT_EQ(pSection->pHeader, before.pHeader);
-    EXPECT_STREQ(pSection->pHeader, "name");
-    EXPECT_EQ(queueItems(pSection->hComment), comments);
-    EXPECT_EQ(queueItems(pSection->hMember), members);
-    EXPECT_EQ(trace.lines(), std::vector<std::string>{deleteTrace(kQueueCode)});
-  }
-  EXPECT_EQ(VaskInitializationSection_delete(&pSection), VaskCommonError_Success);
-  EXPECT_EQ(heap.leaked(), 0);
-}
-
-TEST(SectionDelete, KeepsTheRecordWhenTheCommentQueueCannotCloseAndFinishesOnTheNextCall) {
-  TraceCapture trace;
-  HeapCheck heap;
-  VaskInitializationSection_t* pSection = filledSection();
-  const VaskCommonDQueueHandle_t hComment = pSection->hComment;
-  {
-    FaultScope fault(FaultPoint::DQueueClose, 2, kQueueCode);
-    EXPECT_EQ(VaskInitializationSection_delete(&pSection), kQueueCode);
-  }
-  ASSERT_NE(pSection, nullptr);
-  EXPECT_EQ(pSection->hMember, 0U);
-  EXPECT_EQ(pSection->pHeader, nullptr);
-  EXPECT_EQ(pSection->hComment, hComment);
-  EXPECT_EQ(VaskCommonDQueue_length(pSection->hComment), 2U);
-  EXPECT_EQ(trace.lines(), std::vector<std::string>{deleteTrace(kQueueCode)});
-  EXPECT_EQ(VaskInitializationSection_delete(&pSection), VaskCommonError_Success);
-  EXPECT_EQ(pSection, nullptr);
-  EXPECT_EQ(heap.leaked(), 0);
-}
-
-TEST(SectionDelete, ServesAsTheDeleteHandlerOfAHostsSectionQueue) {
-  HeapCheck heap;
-  {
-    vask::test::SectionQueue queue;
-    for (int i = 0; i < 3; ++i) {
-      void* pItem = filledSection();
-      ASSERT_EQ(VaskCommonDQueue_pushBack(queue.handle(), &pItem), VaskCommonError_Success);
+    EXPECT_EQ(std::memcmp(pSection, &before, sizeof(before)), 0);  // the section as it was
+    ASSERT_EQ(VaskCommonDQueue_pushBack(queue.handle(), &pItem), 0);
+    EXPECT_EQ(vask::test::dump(queue.handle()), "# c, [s], a=1");
+    ASSERT_EQ(VaskCommonDQueue_remove(queue.handle(), 0, &pItem), 0);
+    {
+      const FaultScope fault(FaultPoint::DQueueClose, 2, 42);  // the comment queue's
+      EXPECT_EQ(VaskInitializationSection_delete(&pSection), 42);
     }
-    EXPECT_EQ(queue.length(), 3U);
+    EXPECT_TRUE(pSection->hMember == 0 && pSection->pHeader == nullptr);
+    EXPECT_EQ(VaskCommonDQueue_length(pSection->hComment), 1U);
+    EXPECT_TRUE(VaskInitializationSection_delete(&pSection) == 0 && pSection == nullptr);
   }
   EXPECT_EQ(heap.leaked(), 0);
+  EXPECT_EQ(trace.lines(), Lines(2, vask::test::traceLine('E', "initialization_section.cpp",
+                                                          "VaskInitializationSection_delete", 42)));
 }
 
 }  // namespace

@@ -1,148 +1,118 @@
 #include "sections.h"
 
-#include <vask_common_c/common_error.h>
-
 #include <cstdlib>
 #include <cstring>
 
 namespace vask::test {
 namespace {
 
-void printOptional(const std::optional<std::string>& text, std::ostream* pOut) {
-  if (text) {
-    *pOut << '"' << *text << '"';
-  } else {
-    *pOut << "null";
-  }
-}
-
-std::optional<std::string> optionalOf(const char* pText) {
-  return pText != nullptr ? std::optional<std::string>(pText) : std::nullopt;
-}
-
-char* heapCopy(const std::optional<std::string>& text) {
-  return text ? strdup(text->c_str()) : nullptr;
-}
-
 void check(int result) {
-  if (result != VaskCommonError_Success) {
+  if (result != 0) {
     std::abort();
   }
 }
 
-}  // namespace
-
-void PrintTo(const MemberView& member, std::ostream* pOut) {
-  *pOut << '(';
-  printOptional(member.key, pOut);
-  *pOut << ", ";
-  printOptional(member.value, pOut);
-  *pOut << ", ";
-  printOptional(member.comment, pOut);
-  *pOut << ')';
-}
-
-void PrintTo(const SectionView& section, std::ostream* pOut) {
-  *pOut << "{comments [";
-  for (const auto& comment : section.comments) {
-    *pOut << '"' << comment << "\" ";
-  }
-  *pOut << "] header ";
-  printOptional(section.header, pOut);
-  *pOut << " members [";
-  for (const auto& member : section.members) {
-    PrintTo(member, pOut);
-    *pOut << ' ';
-  }
-  *pOut << "]}";
-}
-
-int sectionDeleteItem(void** ppData) {
-  auto* pSection = static_cast<VaskInitializationSection_t*>(*ppData);
-  const int result = VaskInitializationSection_delete(&pSection);
-  *ppData = pSection;
-  return result;
-}
-
-std::vector<void*> queueItems(VaskCommonDQueueHandle_t handle) {
-  std::vector<void*> items;
-  const size_t length = VaskCommonDQueue_length(handle);
-  for (size_t i = 0; i < length; ++i) {
-    void* pItem = nullptr;
-    check(VaskCommonDQueue_popFront(handle, &pItem));
-    items.push_back(pItem);
-    check(VaskCommonDQueue_pushBack(handle, &pItem));
+std::vector<void*> itemsOf(VaskCommonDQueueHandle_t hQueue) {
+  std::vector<void*> items(VaskCommonDQueue_length(hQueue));
+  for (size_t i = 0; i < items.size(); ++i) {
+    check(VaskCommonDQueue_at(hQueue, i, &items[i]));
   }
   return items;
 }
 
-SectionQueue::SectionQueue() {
-  VaskCommonDQueueOpenParam_t param{};
-  param.pDeleteDataHandler = sectionDeleteItem;
-  check(VaskCommonDQueue_open(&param, &handle_));
+Text textOf(const char* pText) {
+  return pText != nullptr ? Text(pText) : std::nullopt;
 }
 
-SectionQueue::~SectionQueue() {
-  (void)VaskCommonDQueue_close(&handle_);
+char* copyOf(const Text& text) {
+  return text ? strdup(text->c_str()) : nullptr;
 }
 
-size_t SectionQueue::length() const {
-  return VaskCommonDQueue_length(handle_);
+void push(VaskCommonDQueueHandle_t hQueue, void* pItem) {
+  check(VaskCommonDQueue_pushBack(hQueue, &pItem));
 }
 
-std::vector<SectionView> SectionQueue::view() const {
-  std::vector<SectionView> result;
-  for (void* pItem : queueItems(handle_)) {
+}  // namespace
+
+Views viewOf(VaskCommonDQueueHandle_t hQueue) {
+  Views result;
+  for (void* pItem : itemsOf(hQueue)) {
     const auto* pSection = static_cast<const VaskInitializationSection_t*>(pItem);
-    SectionView section;
-    for (void* pComment : queueItems(pSection->hComment)) {
+    SectionView& section = result.emplace_back();
+    for (void* pComment : itemsOf(pSection->hComment)) {
       section.comments.emplace_back(static_cast<const char*>(pComment));
     }
-    section.header = optionalOf(pSection->pHeader);
-    for (void* pMember : queueItems(pSection->hMember)) {
+    section.header = textOf(pSection->pHeader);
+    for (void* pMember : itemsOf(pSection->hMember)) {
       const auto* p = static_cast<const VaskInitializationMember_t*>(pMember);
-      section.members.push_back(
-          {optionalOf(p->pKey), optionalOf(p->pValue), optionalOf(p->pComment)});
-    }
-    result.push_back(std::move(section));
-  }
-  return result;
-}
-
-std::vector<const void*> SectionQueue::pointers() const {
-  std::vector<const void*> result;
-  for (void* pItem : queueItems(handle_)) {
-    const auto* pSection = static_cast<const VaskInitializationSection_t*>(pItem);
-    result.push_back(pItem);
-    for (void* pComment : queueItems(pSection->hComment)) {
-      result.push_back(pComment);
-    }
-    for (void* pMember : queueItems(pSection->hMember)) {
-      result.push_back(pMember);
+      section.members.push_back({textOf(p->pKey), textOf(p->pValue), textOf(p->pComment)});
     }
   }
   return result;
 }
 
-void SectionQueue::push(const SectionView& section) {
-  VaskInitializationSection_t* pSection = nullptr;
-  check(VaskInitializationSection_create(&pSection));
-  for (const auto& comment : section.comments) {
-    void* pComment = strdup(comment.c_str());
-    check(VaskCommonDQueue_pushBack(pSection->hComment, &pComment));
+std::string dump(VaskCommonDQueueHandle_t hQueue) {
+  std::string text;
+  std::string separator;
+  for (const SectionView& section : viewOf(hQueue)) {
+    for (const std::string& comment : section.comments) {
+      text += std::exchange(separator, ", ") + comment;
+    }
+    if (section.header) {
+      text += std::exchange(separator, ", ") + "[" + *section.header + "]";
+    }
+    for (const MemberView& member : section.members) {
+      text += std::exchange(separator, ", ") + member.key.value_or("(null)") + "=" +
+              member.value.value_or("(null)") + (member.comment ? " " + *member.comment : "");
+    }
+    separator = " | ";
   }
-  pSection->pHeader = heapCopy(section.header);
-  for (const auto& member : section.members) {
-    VaskInitializationMember_t* pMember = nullptr;
-    check(VaskInitializationMember_create(&pMember));
-    pMember->pKey = heapCopy(member.key);
-    pMember->pValue = heapCopy(member.value);
-    pMember->pComment = heapCopy(member.comment);
-    void* pItem = pMember;
-    check(VaskCommonDQueue_pushBack(pSection->hMember, &pItem));
+  return text;
+}
+
+std::vector<std::vector<void*>> queuesOf(VaskCommonDQueueHandle_t hQueue) {
+  std::vector<std::vector<void*>> queues{itemsOf(hQueue)};
+  for (void* pItem : itemsOf(hQueue)) {
+    queues.push_back(itemsOf(static_cast<VaskInitializationSection_t*>(pItem)->hComment));
+    queues.push_back(itemsOf(static_cast<VaskInitializationSection_t*>(pItem)->hMember));
   }
-  void* pItem = pSection;
-  check(VaskCommonDQueue_pushBack(handle_, &pItem));
+  return queues;
+}
+
+vask::Sections queueOf(const Views& sections) {
+  vask::Sections queue;
+  check(queue.open());
+  for (const SectionView& view : sections) {
+    VaskInitializationSection_t* pSection = nullptr;
+    check(VaskInitializationSection_create(&pSection));
+    for (const std::string& comment : view.comments) {
+      push(pSection->hComment, strdup(comment.c_str()));
+    }
+    pSection->pHeader = copyOf(view.header);
+    for (const MemberView& member : view.members) {
+      VaskInitializationMember_t* pMember = nullptr;
+      check(VaskInitializationMember_create(&pMember));
+      *pMember = {copyOf(member.key), copyOf(member.value), copyOf(member.comment)};
+      push(pSection->hMember, pMember);
+    }
+    push(queue.handle(), pSection);
+  }
+  return queue;
+}
+
+std::string written(VaskCommonDQueueHandle_t hQueue) {
+  vask::Writer writer;
+  vask::Buffer buffer;
+  check(writer.open() | buffer.create());
+  check(VaskInitializationWriter_serialize(writer.handle(), hQueue, buffer.get()));
+  return std::string(buffer.view());
+}
+
+int parseInto(const char* pText, size_t size, VaskCommonDQueueHandle_t hQueue) {
+  vask::Reader reader;
+  VaskCommonBuffer_t buffer{const_cast<char*>(pText), 0, size, nullptr, false};
+  check(reader.open());
+  return VaskInitializationReader_parse(reader.handle(), &buffer, hQueue);
 }
 
 }  // namespace vask::test

@@ -1,60 +1,45 @@
-// Test helpers over section queues: an owning queue, and a plain view of its
-// sections for comparisons.
+// Plain views of section queues for comparisons (walked with VaskCommonDQueue_at), and
+// queues filled from views; the owners are the public C++ wrapper's. No GoogleTest in
+// here: the fuzz targets link it too. Every helper aborts when a call fails.
 #ifndef VASK_TESTS_SUPPORT_SECTIONS_H
 #define VASK_TESTS_SUPPORT_SECTIONS_H
 
-#include <initialization_section.h>
+#include <initialization_lookup.hpp>
 
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
 namespace vask::test {
 
+using Text = std::optional<std::string>;  // a record's string; nullopt for a null one
 struct MemberView {
-  std::optional<std::string> key;
-  std::optional<std::string> value;
-  std::optional<std::string> comment;
+  Text key{}, value{}, comment{};  // what an initializer leaves out is null
   bool operator==(const MemberView&) const = default;
 };
-
 struct SectionView {
-  std::vector<std::string> comments;
-  std::optional<std::string> header;
-  std::vector<MemberView> members;
+  std::vector<std::string> comments{};
+  Text header{};
+  std::vector<MemberView> members{};
   bool operator==(const SectionView&) const = default;
 };
+using Views = std::vector<SectionView>;
 
-void PrintTo(const MemberView& member, std::ostream* pOut);
-void PrintTo(const SectionView& section, std::ostream* pOut);
-
-// The queue handler that releases a queued section.
-int sectionDeleteItem(void** ppData);
-
-// A section queue that releases its sections when it is closed.
-class SectionQueue {
- public:
-  SectionQueue();
-  ~SectionQueue();
-  SectionQueue(const SectionQueue&) = delete;
-  SectionQueue& operator=(const SectionQueue&) = delete;
-  VaskCommonDQueueHandle_t handle() const { return handle_; }
-  size_t length() const;
-  // The sections in order; walks every queue by pop-front and push-back, so
-  // afterwards the queues hold what they held.
-  std::vector<SectionView> view() const;
-  // The item pointers of the section queue and of each section's queues, in order.
-  std::vector<const void*> pointers() const;
-  // Appends a section built from a view (strings copied to the heap).
-  void push(const SectionView& section);
-
- private:
-  VaskCommonDQueueHandle_t handle_ = 0;
-};
-
-// The items of a queue in order, leaving the queue as it was.
-std::vector<void*> queueItems(VaskCommonDQueueHandle_t handle);
+Views viewOf(VaskCommonDQueueHandle_t hQueue);
+// The sections in one line: "# c, [s], k=v # tail, =v | [t], a=1" (each section's
+// comments, [header] and members; a null key or value is "(null)").
+std::string dump(VaskCommonDQueueHandle_t hQueue);
+// The items of the section queue, then of each section's comment and member queues.
+std::vector<std::vector<void*>> queuesOf(VaskCommonDQueueHandle_t hQueue);
+// An open section queue holding copies of the sections; the text a queue serializes to.
+vask::Sections queueOf(const Views& sections = {});
+std::string written(VaskCommonDQueueHandle_t hQueue);
+// Parses `size` bytes at pText (a zero byte must follow) into hQueue as it stands: a
+// failed parse leaves the sections read before in the queue.
+int parseInto(const char* pText, size_t size, VaskCommonDQueueHandle_t hQueue);
+inline int parseInto(const std::string& text, VaskCommonDQueueHandle_t hQueue) {
+  return parseInto(text.c_str(), text.size(), hQueue);
+}
 
 }  // namespace vask::test
 

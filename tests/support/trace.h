@@ -1,13 +1,11 @@
-// Captures the trace lines written while it lives: opens a tracer on a
-// temporary file, installs it as hTracer and puts the old one back at the end.
-// The stream has its own fixed buffer, so tracing allocates nothing and works
-// while allocations are made to fail.
+// Captures the trace lines written while it lives: a tracer on a stream into a buffer of
+// its own is installed as hTracer (the old one is put back at the end). Tracing then
+// allocates nothing, so it goes on while allocations fail.
 #ifndef VASK_TESTS_SUPPORT_TRACE_H
 #define VASK_TESTS_SUPPORT_TRACE_H
 
 #include <vask_common_c/common_tracer.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,22 +17,18 @@ class TraceCapture {
   ~TraceCapture();
   TraceCapture(const TraceCapture&) = delete;
   TraceCapture& operator=(const TraceCapture&) = delete;
-
-  // Every line written so far, without its LF, with the source line number
-  // replaced by '#': "E initialization_section.cpp:# VaskInitializationSection_create: ...".
-  std::vector<std::string> lines();
-  // Forgets what was written so far.
-  void clear();
+  // The lines so far, without LF, the source line number shown as '#':
+  // "E initialization_section.cpp:# VaskInitializationSection_create: out of memory(5)".
+  std::vector<std::string> lines() const;
 
  private:
-  char buffer_[8192];
-  std::FILE* pFile_;
-  long start_ = 0;
+  char buffer_[65536];
+  FILE* pFile_;
   VaskCommonTracerHandle_t handle_ = 0;
-  VaskCommonTracerHandle_t previous_;
+  VaskCommonTracerHandle_t previous_ = hTracer;
 };
 
-// The expected trace line for a failure traced at `level` ('E' or 'W').
+// The line expected for a failure traced at `level` ('E' or 'W').
 std::string traceLine(char level, const char* pFile, const char* pFunction, int code);
 
 }  // namespace vask::test
