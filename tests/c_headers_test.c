@@ -1,19 +1,14 @@
 /* Every public C header compiles as C11, and a few calls link and run from C. */
 #include <initialization_lookup.h>
-#include <initialization_member.h>
 #include <initialization_reader.h>
-#include <initialization_section.h>
 #include <initialization_utility.h>
 #include <initialization_writer.h>
-#include <vask_common_c/common_buffer.h>
-#include <vask_common_c/common_dqueue.h>
 #include <vask_common_c/common_error.h>
 #include <vask_common_c/common_memstream.h>
 #include <vask_common_c/common_tracer.h>
-#include <vask_common_c/linux/linux_stdio.h>
 
 int main(void) {
-  /* The exported adapter has the queue handler's own type: no cast needed. */
+  /* The exported adapter has the queue handler's type: no cast is needed. */
   VaskCommonDQueueOpenParam_t param = {VaskInitializationLookup_sectionDelete, false};
   VaskCommonDQueueHandle_t hQueue = 0;
   VaskInitializationSection_t* pSection = NULL;

@@ -17,16 +17,16 @@ using vask::test::FaultPoint;
 namespace {
 
 struct {
-  bool isArmed, isAny;
-  FaultPoint point, fired;
-  unsigned nth, calls;
+  FaultPoint point, fired;  // point: Count for any
+  unsigned nth, calls;      // nth: 0 when disarmed
   int code;
-} gState{false, false, FaultPoint::Count, FaultPoint::Count, 0, 0, 0};
+} gState{FaultPoint::Count, FaultPoint::Count, 0, 0, 0};
 
 // Counts a call of `point` and says whether it is the one to fail.
 bool fault_take(FaultPoint point) {
-  if (!gState.isArmed || gState.fired != FaultPoint::Count ||
-      (!gState.isAny && point != gState.point) || ++gState.calls != gState.nth) {
+  if (gState.fired != FaultPoint::Count || gState.nth == 0 ||
+      (gState.point != FaultPoint::Count && point != gState.point) ||
+      ++gState.calls != gState.nth) {
     return false;
   }
   gState.fired = point;
@@ -39,16 +39,18 @@ long long heap_size(void* pData) {
   return static_cast<long long>(pData != nullptr ? malloc_usable_size(pData) : 0);
 }
 
+void* heap_counted(void* pData) {
+  gHeapInUse += heap_size(pData);
+  return pData;
+}
+
 }  // namespace
 
 void vask::test::faultArm(FaultPoint point, unsigned nth, int code) {
-  gState = {true, point == FaultPoint::Count, point, FaultPoint::Count, nth, 0, code};
-}
-void vask::test::faultArmAny(unsigned nth, int code) {
-  faultArm(FaultPoint::Count, nth, code);
+  gState = {point, FaultPoint::Count, nth, 0, code};
 }
 void vask::test::faultDisarm() {
-  gState.isArmed = false;
+  gState.nth = 0;
 }
 bool vask::test::faultFired() {
   return gState.fired != FaultPoint::Count;
@@ -74,20 +76,16 @@ extern "C" void* __libc_realloc(void* pData, size_t size);
 extern "C" void __libc_free(void* pData);
 
 extern "C" void* calloc(size_t count, size_t size) {
-  void* pData = fault_take(FaultPoint::Calloc) ? nullptr : __libc_calloc(count, size);
-  gHeapInUse += heap_size(pData);
-  return pData;
+  return fault_take(FaultPoint::Calloc) ? nullptr : heap_counted(__libc_calloc(count, size));
 }
 extern "C" void* malloc(size_t size) {
-  void* pData = fault_take(FaultPoint::Malloc) ? nullptr : __libc_malloc(size);
-  gHeapInUse += heap_size(pData);
-  return pData;
+  return fault_take(FaultPoint::Malloc) ? nullptr : heap_counted(__libc_malloc(size));
 }
 extern "C" void* realloc(void* pOld, size_t size) {
   const long long before = heap_size(pOld);
   void* pData = fault_take(FaultPoint::Realloc) ? nullptr : __libc_realloc(pOld, size);
-  gHeapInUse += pData != nullptr || size == 0 ? heap_size(pData) - before : 0;
-  return pData;
+  gHeapInUse -= pData != nullptr || size == 0 ? before : 0;
+  return heap_counted(pData);
 }
 extern "C" void free(void* pData) {
   gHeapInUse -= heap_size(pData);
@@ -105,31 +103,30 @@ extern "C" void free(void* pData) {
   }
 
 using Queue = VaskCommonDQueueHandle_t;
-VASK_FORWARD(DQueueOpen, VaskCommonDQueue_open,
-             (const VaskCommonDQueueOpenParam_t* pParam, Queue* pHandle), (pParam, pHandle))
-VASK_FORWARD(DQueueClose, VaskCommonDQueue_close, (Queue * pHandle), (pHandle))
+using Buffer = VaskCommonBuffer_t;
+VASK_FORWARD(DQueueOpen, VaskCommonDQueue_open, (const VaskCommonDQueueOpenParam_t* p, Queue* h),
+             (p, h))
+VASK_FORWARD(DQueueClose, VaskCommonDQueue_close, (Queue * h), (h))
 VASK_FORWARD(DQueuePushBack, VaskCommonDQueue_pushBack, (Queue h, void** pp), (h, pp))
 VASK_FORWARD(DQueuePopFront, VaskCommonDQueue_popFront, (Queue h, void** pp), (h, pp))
 VASK_FORWARD(DQueueAt, VaskCommonDQueue_at, (Queue h, size_t i, void** pp), (h, i, pp))
 VASK_FORWARD(DQueueInsert, VaskCommonDQueue_insert, (Queue h, size_t i, void** pp), (h, i, pp))
 VASK_FORWARD(DQueueRemove, VaskCommonDQueue_remove, (Queue h, size_t i, void** pp), (h, i, pp))
-VASK_FORWARD(MemStreamOpen, VaskCommonMemStream_open, (uintptr_t * pHandle, FILE** ppFile),
-             (pHandle, ppFile))
-VASK_FORWARD(BufferCreate, VaskCommonBuffer_create, (VaskCommonBuffer_t * *ppBuffer), (ppBuffer))
-VASK_FORWARD(BufferLoad2, VaskCommonBuffer_load2,
-             (const char* pName, size_t offset, size_t size, VaskCommonBuffer_t* pBuffer),
-             (pName, offset, size, pBuffer))
-VASK_FORWARD(BufferSave2, VaskCommonBuffer_save2,
-             (VaskCommonBuffer_t * pBuffer, const char* pName, size_t offset),
-             (pBuffer, pName, offset))
+VASK_FORWARD(MemStreamOpen, VaskCommonMemStream_open, (uintptr_t * h, FILE** pp), (h, pp))
+VASK_FORWARD(BufferCreate, VaskCommonBuffer_create, (Buffer * *pp), (pp))
+VASK_FORWARD(BufferLoad2, VaskCommonBuffer_load2, (const char* p, size_t o, size_t s, Buffer* pB),
+             (p, o, s, pB))
+VASK_FORWARD(BufferSave2, VaskCommonBuffer_save2, (Buffer * pB, const char* p, size_t o),
+             (pB, p, o))
 
-extern "C" int VaskCommonMemStream_close(uintptr_t* pHandle, char** ppData, size_t* pSize) {
+// A close that fails still ends the stream; only the text is not handed out.
+extern "C" int VaskCommonMemStream_close(uintptr_t* h, char** ppData, size_t* pSize) {
   VASK_NEXT(VaskCommonMemStream_close);
-  if (!fault_take(FaultPoint::MemStreamClose)) {
-    return pNext(pHandle, ppData, pSize);
-  }
   char* pData = nullptr;
-  (void)pNext(pHandle, &pData, nullptr);
+  if (!fault_take(FaultPoint::MemStreamClose)) {
+    return pNext(h, ppData, pSize);
+  }
+  (void)pNext(h, &pData, nullptr);
   std::free(pData);
   return gState.code;
 }

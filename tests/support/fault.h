@@ -27,7 +27,9 @@ enum class FaultPoint {
 
 // Fails the nth call (1: the next one) of `point`, or of any point, with `code`.
 void faultArm(FaultPoint point, unsigned nth, int code);
-void faultArmAny(unsigned nth, int code);
+inline void faultArmAny(unsigned nth, int code) {
+  faultArm(FaultPoint::Count, nth, code);
+}
 void faultDisarm();
 bool faultFired();             // since the last arm
 FaultPoint faultFiredPoint();  // Count when none fired

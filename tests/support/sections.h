@@ -1,11 +1,13 @@
-// Plain views of section queues for comparisons (walked with VaskCommonDQueue_at), and
-// queues filled from views; the owners are the public C++ wrapper's. No GoogleTest in
-// here: the fuzz targets link it too. Every helper aborts when a call fails.
+// Section queues shown as one line for comparisons (walked with VaskCommonDQueue_at), and
+// queues filled from plain views; the owners are the public C++ wrapper's. No GoogleTest in
+// here: the fuzz targets use it too. Every helper aborts when a call fails.
 #ifndef VASK_TESTS_SUPPORT_SECTIONS_H
 #define VASK_TESTS_SUPPORT_SECTIONS_H
 
 #include <initialization_lookup.hpp>
 
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,28 +17,105 @@ namespace vask::test {
 using Text = std::optional<std::string>;  // a record's string; nullopt for a null one
 struct MemberView {
   Text key{}, value{}, comment{};  // what an initializer leaves out is null
-  bool operator==(const MemberView&) const = default;
 };
 struct SectionView {
   std::vector<std::string> comments{};
   Text header{};
   std::vector<MemberView> members{};
-  bool operator==(const SectionView&) const = default;
 };
 using Views = std::vector<SectionView>;
 
-Views viewOf(VaskCommonDQueueHandle_t hQueue);
-// The sections in one line: "# c, [s], k=v # tail, =v | [t], a=1" (each section's
-// comments, [header] and members; a null key or value is "(null)").
-std::string dump(VaskCommonDQueueHandle_t hQueue);
+inline void check(int result) {
+  if (result != 0) {
+    std::abort();
+  }
+}
+
+inline std::vector<void*> itemsOf(VaskCommonDQueueHandle_t hQueue) {
+  std::vector<void*> items(VaskCommonDQueue_length(hQueue));
+  for (size_t i = 0; i < items.size(); ++i) {
+    check(VaskCommonDQueue_at(hQueue, i, &items[i]));
+  }
+  return items;
+}
+
 // The items of the section queue, then of each section's comment and member queues.
-std::vector<std::vector<void*>> queuesOf(VaskCommonDQueueHandle_t hQueue);
-// An open section queue holding copies of the sections; the text a queue serializes to.
-vask::Sections queueOf(const Views& sections = {});
-std::string written(VaskCommonDQueueHandle_t hQueue);
+inline std::vector<std::vector<void*>> queuesOf(VaskCommonDQueueHandle_t hQueue) {
+  std::vector<std::vector<void*>> queues{itemsOf(hQueue)};
+  for (void* pItem : itemsOf(hQueue)) {
+    queues.push_back(itemsOf(static_cast<VaskInitializationSection_t*>(pItem)->hComment));
+    queues.push_back(itemsOf(static_cast<VaskInitializationSection_t*>(pItem)->hMember));
+  }
+  return queues;
+}
+
+// The sections in one line: "# c, [s], k=v # tail, =v | [t], a=1" (each section's
+// comments, [header] and members; a null key or value shows as "(null)").
+inline std::string dump(VaskCommonDQueueHandle_t hQueue) {
+  std::string text;
+  std::string separator;
+  for (void* pItem : itemsOf(hQueue)) {
+    const auto* pSection = static_cast<const VaskInitializationSection_t*>(pItem);
+    for (void* pComment : itemsOf(pSection->hComment)) {
+      text += std::exchange(separator, ", ") + static_cast<const char*>(pComment);
+    }
+    if (pSection->pHeader != nullptr) {
+      text += std::exchange(separator, ", ") + "[" + pSection->pHeader + "]";
+    }
+    for (void* pMember : itemsOf(pSection->hMember)) {
+      const auto* p = static_cast<const VaskInitializationMember_t*>(pMember);
+      text += std::exchange(separator, ", ") + (p->pKey ? p->pKey : "(null)") + "=" +
+              (p->pValue ? p->pValue : "(null)") + (p->pComment ? " " : "") +
+              (p->pComment ? p->pComment : "");
+    }
+    separator = " | ";
+  }
+  return text;
+}
+
+// An open section queue holding copies of the sections.
+inline vask::Sections queueOf(const Views& sections = {}) {
+  const auto copyOf = [](const Text& text) { return text ? strdup(text->c_str()) : nullptr; };
+  const auto push = [](VaskCommonDQueueHandle_t hQueue, void* pItem) {
+    check(VaskCommonDQueue_pushBack(hQueue, &pItem));
+  };
+  vask::Sections queue;
+  check(queue.open());
+  for (const SectionView& view : sections) {
+    VaskInitializationSection_t* pSection = nullptr;
+    check(VaskInitializationSection_create(&pSection));
+    for (const std::string& comment : view.comments) {
+      push(pSection->hComment, strdup(comment.c_str()));
+    }
+    pSection->pHeader = copyOf(view.header);
+    for (const MemberView& member : view.members) {
+      VaskInitializationMember_t* pMember = nullptr;
+      check(VaskInitializationMember_create(&pMember));
+      *pMember = {copyOf(member.key), copyOf(member.value), copyOf(member.comment)};
+      push(pSection->hMember, pMember);
+    }
+    push(queue.handle(), pSection);
+  }
+  return queue;
+}
+
+// The text the queue serializes to.
+inline std::string written(VaskCommonDQueueHandle_t hQueue) {
+  vask::Writer writer;
+  vask::Buffer buffer;
+  check(writer.open() | buffer.create());
+  check(VaskInitializationWriter_serialize(writer.handle(), hQueue, buffer.get()));
+  return std::string(buffer.view());
+}
+
 // Parses `size` bytes at pText (a zero byte must follow) into hQueue as it stands: a
 // failed parse leaves the sections read before in the queue.
-int parseInto(const char* pText, size_t size, VaskCommonDQueueHandle_t hQueue);
+inline int parseInto(const char* pText, size_t size, VaskCommonDQueueHandle_t hQueue) {
+  vask::Reader reader;
+  VaskCommonBuffer_t buffer{const_cast<char*>(pText), 0, size, nullptr, false};
+  check(reader.open());
+  return VaskInitializationReader_parse(reader.handle(), &buffer, hQueue);
+}
 inline int parseInto(const std::string& text, VaskCommonDQueueHandle_t hQueue) {
   return parseInto(text.c_str(), text.size(), hQueue);
 }
