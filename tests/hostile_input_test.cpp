@@ -1,7 +1,7 @@
-// Hostile inputs: huge lines and counts of lines, texts of nothing but zero bytes, blanks
-// or CRs. Each ends with its code in time linear in its size (a quadratic step would take
-// hours), leaks nothing and, where asked, writes back as given. VASK_HOSTILE_SCALE (a
-// divisor, for valgrind) shrinks the sizes; a sanitizer build shrinks them tenfold.
+// Hostile inputs: a huge line, huge counts of lines, a text of blanks and zero bytes. Each
+// ends with its code in time linear in its size (a quadratic step would take hours),
+// leaks nothing and, where asked, writes back as given. VASK_HOSTILE_SCALE (a divisor, for
+// valgrind) shrinks the sizes; a sanitizer build shrinks them tenfold.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,9 +10,7 @@
 #include "heap.h"
 #include "sections.h"
 
-namespace {
-
-std::string repeated(const std::string& piece, size_t count) {
+static std::string repeated(const std::string& piece, size_t count) {
   std::string text;
   while (count-- > 0) {
     text += piece;
@@ -25,7 +23,6 @@ TEST(HostileInput, EachEndsWithItsCodeInLinearTimeWithoutLeaking) {
   const size_t n = 1'000'000 / (VASK_TEST_SANITIZER ? 10 : 1) /
                    (pScale != nullptr ? std::max(1UL, std::strtoul(pScale, nullptr, 10)) : 1);
   const std::string line = "k=" + std::string(100 * n, 'v');  // no LF
-  const std::string crs = repeated("k=v\r", n);               // a CR ends no line
   const std::string sections = repeated("[s]\n\nk=v\n\n", n);
   const struct {
     std::string text;
@@ -34,16 +31,13 @@ TEST(HostileInput, EachEndsWithItsCodeInLinearTimeWithoutLeaking) {
     std::string written;   // the text written back, when it is checked
   } kCases[] = {{line, 0, line, line + "\n"},
                 {std::string(line.size(), 'k'), 13, "", ""},
-                {repeated("[s]\n", n), 0, "[s]", ""},
                 {"[s]\n" + repeated("k=v\n", n), 0, "[s]" + repeated(", k=v", n), ""},
                 {sections, 0, "[s], k=v" + repeated(" | [s], k=v", n - 1),
                  sections.substr(0, sections.size() - 1)},  // no LF after the last section
-                {std::string(10 * n, '='), 0, "=", ""},
-                {repeated(" \t\n\v\f\r", n) + std::string(10 * n, '\0'), 0, "", ""},
-                {"[s]\r" + crs + "\n" + crs, 0, "[s], k=" + crs.substr(2), ""}};
+                {repeated(" \t\n\v\f\r", n) + std::string(10 * n, '\0'), 0, "", ""}};
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.text.substr(0, 12));
-    vask::test::HeapCheck heap;
+    const vask::test::HeapCheck heap;
     {
       const vask::Sections queue = vask::test::queueOf();
       const auto start = std::chrono::steady_clock::now();
@@ -55,5 +49,3 @@ TEST(HostileInput, EachEndsWithItsCodeInLinearTimeWithoutLeaking) {
     EXPECT_EQ(heap.leaked(), 0);
   }
 }
-
-}  // namespace

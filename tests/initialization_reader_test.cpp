@@ -96,16 +96,13 @@ TEST(Reader, AppendsToTheQueueReadsNoFurtherThanItsTextAndTracesAFailedLoad) {
   };
   vask::test::TraceCapture trace;
   const std::string path = folder.write("a.ini", "# c\n[s]\nk=v\n");
-  EXPECT_EQ(load(path) | parseInto("[t]\nk=vXYZ=1\n", 7, hQueue) | load(folder.write("e", "")),
+  EXPECT_EQ(load(path) | parseInto(std::string_view("[t]\nk=vXYZ=1\n", 7), hQueue) |
+                load(folder.write("e", "")),
             0);  // of the text, the first 7 bytes only
-  EXPECT_EQ(load(""), 2);
-  EXPECT_EQ(load(folder.root()), 6);
   EXPECT_EQ(load(folder.write("bad.ini", "[a]\nx=1\n[b]\nbad\n")), 13);
-  EXPECT_EQ(trace.lines(),
-            (Lines{readerLine("VaskInitializationReader_load", 2),
-                   readerLine("VaskInitializationReader_load", 6), readerLine("section_readMember"),
-                   readerLine("section_read"), readerLine("VaskInitializationReader_parse"),
-                   readerLine("VaskInitializationReader_load")}));
+  EXPECT_EQ(trace.lines(), (Lines{readerLine("section_readMember"), readerLine("section_read"),
+                                  readerLine("VaskInitializationReader_parse"),
+                                  readerLine("VaskInitializationReader_load")}));
   EXPECT_EQ(dump(hQueue), "[q] | # c, [s], k=v | [t], k=v | [a], x=1");
 }
 

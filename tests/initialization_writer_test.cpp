@@ -1,5 +1,5 @@
-// The writer: the exact layout, with every queue left as it was and the text read back,
-// saving, and the trace chains of failures as a host reads them.
+// The writer: the exact layout, with every queue left as it was, saving, and the trace
+// chains of failures as a host reads them.
 #include <gtest/gtest.h>
 
 #include "fault.h"
@@ -20,7 +20,6 @@ struct LayoutCase {
   const char* pName;
   vask::test::Views sections;
   std::string text;
-  std::string readBack;  // the sections reading the text gives, as vask::test::dump shows them
 };
 
 class WriterLayout : public testing::TestWithParam<LayoutCase> {};
@@ -30,15 +29,12 @@ TEST_P(WriterLayout, WritesTheExactBytesAndLeavesEveryQueueAsItWas) {
   vask::test::HeapCheck heap;
   {
     const vask::Sections queue = queueOf(GetParam().sections);
-    const vask::Sections read = queueOf();
     const auto before = vask::test::queuesOf(queue.handle());
     vask::Buffer buffer;
     ASSERT_EQ(queue.serialize(&buffer), 0);
     EXPECT_EQ(buffer.view(), GetParam().text);
     EXPECT_TRUE(buffer.get()->isAllocated && buffer.get()->pBegin[buffer.get()->size] == '\0');
     EXPECT_EQ(vask::test::queuesOf(queue.handle()), before);
-    ASSERT_EQ(vask::test::parseInto(GetParam().text, read.handle()), 0);
-    EXPECT_EQ(vask::test::dump(read.handle()), GetParam().readBack);
   }
   EXPECT_EQ(heap.leaked(), 0);
   EXPECT_EQ(trace.lines(), Lines{});
@@ -49,28 +45,21 @@ const std::string kLong(300, 'w');  // written past the writer's gathering
 const LayoutCase kLayouts[] = {
     {"WorkedExample",
      {{{"# c1", "; c2"}, "s", {{"k", "v", "# tail"}, {"k2", "w2", ";x"}}}, {{}, "t", {{"a", "1"}}}},
-     "# c1\n; c2\n\n[s]\n\nk=v # tail\nk2=w2 ;x\n\n[t]\n\na=1\n",
-     "# c1, ; c2, [s], k=v # tail, k2=w2 ;x | [t], a=1"},
-    {"AnEmptyQueueGivesAnEmptyText", {}, "", ""},
-    {"EmptySectionsGiveOnlyTheLineFeedsBetweenThem", {{}, {}}, "\n", ""},
+     "# c1\n; c2\n\n[s]\n\nk=v # tail\nk2=w2 ;x\n\n[t]\n\na=1\n"},
+    {"AnEmptyQueueGivesAnEmptyText", {}, ""},
+    {"EmptySectionsGiveOnlyTheLineFeedsBetweenThem", {{}, {}}, "\n"},
     {"SectionsAreApartByOneLineFeed",
      {{{}, kNull, {{"k", "v"}}}, {{}, kNull, {{"k2", kLong}}}},
-     "k=v\n\nk2=" + kLong + "\n",
-     "k=v, k2=" + kLong},
-    {"CommentsAreFollowedByOneMoreLineFeed", {{{"# a", "; b"}}}, "# a\n; b\n\n", "# a, ; b"},
-    {"AnEmptyNameStillHasItsBrackets", {{{}, ""}}, "[]\n\n", "[]"},
+     "k=v\n\nk2=" + kLong + "\n"},
+    {"CommentsAreFollowedByOneMoreLineFeed",
+     {{{"# a", "; b"}}, {{"# c"}, ""}},
+     "# a\n; b\n\n\n# c\n\n[]\n\n"},
     {"ANullKeyOrValueLeavesOnlyTheCommentAndTheLineFeed",
      {{{}, kNull, {{"k", kNull, "# c"}, {kNull, "v"}, {"k", "v"}}}},
-     " # c\n\nk=v\n",
-     "# c, k=v"},
+     " # c\n\nk=v\n"},
     {"NothingIsQuotedOrChecked",
      {{{}, "a]b", {{"k=x", "hello world", "no marker"}}}},
-     "[a]b]\n\nk=x=hello world no marker\n",
-     "[a], k=x=hello"},
-    {"ASectionWithoutMembersReadsBackAsPartOfTheNext",
-     {{{"# a"}, "x"}, {{"# b"}, "y", {{"k", "v"}}}, {{}, "z"}, {{"# c"}, kNull, {{"j", "w"}}}},
-     "# a\n\n[x]\n\n\n# b\n\n[y]\n\nk=v\n\n[z]\n\n\n# c\n\nj=w\n",
-     "# a, # b, [y], k=v | # c, [z], j=w"}};
+     "[a]b]\n\nk=x=hello world no marker\n"}};
 
 INSTANTIATE_TEST_SUITE_P(Rules, WriterLayout, testing::ValuesIn(kLayouts),
                          [](const testing::TestParamInfo<LayoutCase>& info) {
@@ -93,15 +82,13 @@ TEST(Writer, SavesOverTheOldFileAndTracesFailuresAsAHostReadsThem) {
     const FaultScope fault(FaultPoint::MemStreamOpen, 1, 42);
     EXPECT_EQ(sections.save(path.c_str()), 42);
   }
-  EXPECT_EQ(sections.save(folder.path("missing/out.ini").c_str()), VaskCommonError_NotFound);
   const auto line = [](char level, const char* pFunction, int code) {
     return vask::test::traceLine(level, "initialization_writer.cpp", pFunction, code);
   };
   EXPECT_EQ(trace.lines(), (Lines{line('E', "section_write", 42),
                                   line('W', "VaskInitializationWriter_serialize", 42),
                                   line('E', "VaskInitializationWriter_serialize", 42),
-                                  line('E', "VaskInitializationWriter_save", 42),
-                                  line('E', "VaskInitializationWriter_save", 2)}));
+                                  line('E', "VaskInitializationWriter_save", 42)}));
   EXPECT_TRUE(buffer.view().empty() && folder.read("out.ini") == "old");
   ASSERT_EQ(sections.save(path.c_str()), 0);
   EXPECT_EQ(folder.read("out.ini"), vask::test::written(sections.handle()));

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vask::test {
@@ -65,8 +66,8 @@ inline std::string dump(VaskCommonDQueueHandle_t hQueue) {
     for (void* pMember : itemsOf(pSection->hMember)) {
       const auto* p = static_cast<const VaskInitializationMember_t*>(pMember);
       text += std::exchange(separator, ", ") + (p->pKey ? p->pKey : "(null)") + "=" +
-              (p->pValue ? p->pValue : "(null)") + (p->pComment ? " " : "") +
-              (p->pComment ? p->pComment : "");
+              (p->pValue ? p->pValue : "(null)") +
+              (p->pComment ? " " + std::string(p->pComment) : "");
     }
     separator = " | ";
   }
@@ -108,16 +109,13 @@ inline std::string written(VaskCommonDQueueHandle_t hQueue) {
   return std::string(buffer.view());
 }
 
-// Parses `size` bytes at pText (a zero byte must follow) into hQueue as it stands: a
-// failed parse leaves the sections read before in the queue.
-inline int parseInto(const char* pText, size_t size, VaskCommonDQueueHandle_t hQueue) {
+// Parses the text (a zero byte must follow it) into hQueue as it stands: a failed parse
+// leaves the sections read before in the queue.
+inline int parseInto(std::string_view text, VaskCommonDQueueHandle_t hQueue) {
   vask::Reader reader;
-  VaskCommonBuffer_t buffer{const_cast<char*>(pText), 0, size, nullptr, false};
+  VaskCommonBuffer_t buffer{const_cast<char*>(text.data()), 0, text.size(), nullptr, false};
   check(reader.open());
   return VaskInitializationReader_parse(reader.handle(), &buffer, hQueue);
-}
-inline int parseInto(const std::string& text, VaskCommonDQueueHandle_t hQueue) {
-  return parseInto(text.c_str(), text.size(), hQueue);
 }
 
 }  // namespace vask::test
