@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <fstream>
 #include <regex>
+#include <set>
 
 #include "fault.h"
 #include "folder.h"
@@ -31,16 +32,14 @@ const std::string kText{std::istreambuf_iterator<char>(gFile), std::istreambuf_i
 // (the memory stream grows twice), and one more section taken out of the queue.
 struct Trial {
   explicit Trial(bool isRead) {
-    const VaskCommonDQueueHandle_t hQueue = queue.handle();
     void* pTaken = nullptr;
+    const std::string text = kText + "long=" + std::string(20000, 'v') + "\n[taken]\n# c\nk=v\n";
     EXPECT_EQ(reader.open() | writer.open() | buffer.create(), 0);
-    EXPECT_TRUE(isRead ||
-                (vask::test::parseInto(
-                     kText + "long=" + std::string(20000, 'v') + "\n[taken]\n# c\nk=v\n", hQueue) |
-                 VaskCommonDQueue_remove(hQueue, VaskCommonDQueue_length(hQueue) - 1, &pTaken)) ==
-                    0);
+    EXPECT_EQ(isRead ? 0 : vask::test::parseInto(text, hQ), 0);
+    EXPECT_EQ(isRead ? 0 : VaskCommonDQueue_remove(hQ, VaskCommonDQueue_length(hQ) - 1, &pTaken),
+              0);
     pSection = static_cast<VaskInitializationSection_t*>(pTaken);
-    before = vask::test::queuesOf(hQueue);
+    before = vask::test::queuesOf(hQ);
     hR = reader.handle();
     hW = writer.handle();
   }
@@ -62,20 +61,16 @@ struct Trial {
 };
 
 // The sections of the text, as vask::test::dump shows them.
-const std::string& clean() {
-  static const std::string kClean = [] {
-    const vask::Sections queue = vask::test::queueOf();
-    vask::test::parseInto(kText, queue.handle());
-    return vask::test::dump(queue.handle());
-  }();
-  return kClean;
-}
+const std::string kClean = [] {
+  const vask::Sections queue = vask::test::queueOf();
+  return vask::test::parseInto(kText, queue.handle()) == 0 ? vask::test::dump(queue.handle()) : "";
+}();
 
 // A reader keeps the sections read before the failure: a prefix of the clean ones.
 void checkRead(const Trial& t) {
   const std::string sections = vask::test::dump(t.queue.handle());
-  EXPECT_TRUE(t.result == 0 ? sections == clean()
-                            : sections.empty() || clean().starts_with(sections + " | "))
+  EXPECT_TRUE(t.result == 0 ? sections == kClean
+                            : sections.empty() || kClean.starts_with(sections + " | "))
       << sections;
 }
 
@@ -133,16 +128,20 @@ const Operation kOperations[] = {
     {"VaskInitializationSection_create", true,
      [](Trial& t) { return VaskInitializationSection_create(&t.pSection); },
      [](const Trial& t) { EXPECT_EQ(t.pSection != nullptr, t.result == 0); }},
+    // A failed delete leaves the section, to be deleted again (~Trial): as it was when the
+    // member queue failed to close, without members and header when the comment queue did.
     {"VaskInitializationSection_delete", false,
      [](Trial& t) { return VaskInitializationSection_delete(&t.pSection); },
-     [](const Trial& t) { EXPECT_EQ(t.pSection != nullptr, t.result != 0); }},  // to try again
+     [](const Trial& t) {
+       ASSERT_EQ(t.pSection != nullptr, t.result != 0);
+       EXPECT_TRUE(t.result == 0 || (t.pSection->hMember == 0) == (t.pSection->pHeader == nullptr));
+     }},
 };
 
 class FaultSweep : public testing::TestWithParam<Operation> {};
 
 TEST_P(FaultSweep, KeepsTheInvariantsWhicheverCallFails) {
   const std::regex line(R"(([EW]) initialization_\w+\.cpp:# (\w+): (.+)\((\d+)\))");
-  (void)clean();  // made before any heap check
   for (unsigned n = 1, isFired = 1; isFired != 0 && n < 10000 && !HasFailure(); ++n) {
     SCOPED_TRACE("failing call " + std::to_string(n));
     const vask::test::HeapCheck heap;
@@ -178,6 +177,64 @@ TEST_P(FaultSweep, KeepsTheInvariantsWhicheverCallFails) {
     }
     EXPECT_EQ(heap.leaked(), 0);
   }
+}
+
+// Named cases: the exact chains of a few failures, as a host reads them.
+TEST(FaultTrace, ChainsEndWithTheEntryPointOrAWarningWhereTheWriterGoesOn) {
+  const vask::test::TempFolder folder;
+  const vask::Sections queue = vask::test::queueOf({{{"# x"}, "s", {{"a", "1"}}}, {{}, "t"}});
+  vask::Reader hostReader;
+  vask::Buffer buffer;
+  ASSERT_EQ(hostReader.open(), 0);
+  const vask::test::TraceCapture trace;
+  const std::string bad = folder.write("bad.ini", "[a]\nx=1\n[b]\nbad\n");
+  EXPECT_EQ(VaskInitializationReader_load(hostReader.handle(), bad.c_str(), queue.handle()), 13);
+  {
+    const vask::test::FaultScope fault(FaultPoint::DQueuePopFront, 1, kCode);  // a section's
+    EXPECT_EQ(queue.serialize(&buffer), 0);
+  }
+  {
+    const vask::test::FaultScope fault(FaultPoint::MemStreamOpen, 1, kCode);
+    EXPECT_EQ(queue.save(folder.write("out.ini", "old").c_str()), kCode);
+  }
+  const auto reader = [](const char* pFunction) {
+    return vask::test::traceLine('E', "initialization_reader.cpp", pFunction, 13);
+  };
+  const auto writer = [](char level, const char* pFunction) {
+    return vask::test::traceLine(level, "initialization_writer.cpp", pFunction, kCode);
+  };
+  EXPECT_EQ(trace.lines(),
+            (std::vector<std::string>{
+                reader("section_readMember"), reader("section_read"),
+                reader("VaskInitializationReader_parse"), reader("VaskInitializationReader_load"),
+                writer('E', "section_write"), writer('W', "VaskInitializationWriter_serialize"),
+                writer('E', "VaskInitializationWriter_serialize"),
+                writer('E', "VaskInitializationWriter_save")}));
+  EXPECT_EQ(vask::test::dump(queue.handle()), "# x, [s], a=1 | [t] | [a], x=1");
+  EXPECT_TRUE(buffer.view().empty() && folder.read("out.ini") == "old");
+}
+
+// A member line's record, key, value and comment: where one cannot be allocated, the
+// failure is traced first by the function that reads the line; a value's gives 13 on a
+// line without comment, and a comment's is passed over: the member keeps no comment.
+TEST(FaultTrace, AFailedAllocationForAMemberLineIsTracedWhereTheLineIsRead) {
+  VASK_REQUIRE_ALLOCATION_FAULTS();
+  std::multiset<std::string> outcomes;  // the first trace line, or the sections read
+  char text[] = "k=v # c\nj=w\n";
+  for (unsigned n = 1; n == 1 || vask::test::faultFired(); ++n) {
+    Trial t(true);
+    t.text = {text, 0, sizeof(text) - 1, nullptr, false};
+    const vask::test::TraceCapture trace;
+    vask::test::faultArm(FaultPoint::Calloc, n, 0);
+    const int result = VaskInitializationReader_parse(t.hR, &t.text, t.hQ);
+    vask::test::faultDisarm();
+    outcomes.insert(result == 0 ? vask::test::dump(t.hQ) : trace.lines().at(0));
+  }
+  const auto origin = [](int code) {
+    return vask::test::traceLine('E', "initialization_reader.cpp", "section_readMember", code);
+  };
+  EXPECT_TRUE(outcomes.count(origin(5)) == 5 && outcomes.count(origin(13)) == 1);
+  EXPECT_EQ(outcomes.count("k=v, j=w"), 1U);
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, FaultSweep, testing::ValuesIn(kOperations),

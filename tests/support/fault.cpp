@@ -24,7 +24,7 @@ struct {
 
 // Counts a call of `point` and says whether it is the one to fail.
 bool fault_take(FaultPoint point) {
-  if (gState.fired != FaultPoint::Count || gState.nth == 0 ||
+  if (gState.fired != FaultPoint::Count ||
       (gState.point != FaultPoint::Count && point != gState.point) ||
       ++gState.calls != gState.nth) {
     return false;
@@ -119,14 +119,11 @@ VASK_FORWARD(BufferLoad2, VaskCommonBuffer_load2, (const char* p, size_t o, size
 VASK_FORWARD(BufferSave2, VaskCommonBuffer_save2, (Buffer * pB, const char* p, size_t o),
              (pB, p, o))
 
-// A close that fails still ends the stream; only the text is not handed out.
 extern "C" int VaskCommonMemStream_close(uintptr_t* h, char** ppData, size_t* pSize) {
   VASK_NEXT(VaskCommonMemStream_close);
-  char* pData = nullptr;
-  if (!fault_take(FaultPoint::MemStreamClose)) {
-    return pNext(h, ppData, pSize);
-  }
-  (void)pNext(h, &pData, nullptr);
+  char* pData = nullptr;  // a close that fails still ends the stream, but hands out no text
+  const bool isFailing = fault_take(FaultPoint::MemStreamClose);
+  const int result = pNext(h, isFailing ? &pData : ppData, isFailing ? nullptr : pSize);
   std::free(pData);
-  return gState.code;
+  return isFailing ? gState.code : result;
 }

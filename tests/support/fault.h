@@ -1,12 +1,11 @@
-// Fault injection: the test executable defines calloc, malloc, realloc, free and the
-// support functions itself, so every caller (the libraries too) binds to them; each
-// forwards to the real function unless its call is the one chosen to fail. A failing
-// allocation returns null; a failing support call does nothing and returns the chosen
-// code (a failing memory stream close still ends the stream, but hands out no text).
+// Fault injection: the test executable defines calloc, malloc, realloc, free and the support
+// functions itself, so every caller (the libraries too) binds to them; each forwards to the
+// real one unless its call is chosen to fail: then an allocation returns null, a support
+// call does nothing (but a stream close) and returns the chosen code.
 #ifndef VASK_TESTS_SUPPORT_FAULT_H
 #define VASK_TESTS_SUPPORT_FAULT_H
 
-// 1 where a sanitizer owns the heap (and runs several times slower): only support calls fail.
+// 1 where a sanitizer owns the heap (and runs slower): there only support calls fail.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define VASK_TEST_SANITIZER 1
 #elif defined(__has_feature)
@@ -44,7 +43,6 @@ constexpr bool faultAllocationsAvailable() {
     }                                                                         \
   } while (false)
 
-// Arms on construction, disarms when it leaves scope.
 class FaultScope {
  public:
   FaultScope(FaultPoint point, unsigned nth, int code) { faultArm(point, nth, code); }

@@ -1,6 +1,5 @@
-// Leak checks around an operation: the heap in use as the test executable's allocation
-// functions (fault.cpp) count it. Only growth that was not given back is a leak: a
-// library may free a lazy buffer of its own in between.
+// Leak checks around an operation: growth of the heap, as the test executable's allocation
+// functions (fault.cpp) count it, that was not given back.
 #ifndef VASK_TESTS_SUPPORT_HEAP_H
 #define VASK_TESTS_SUPPORT_HEAP_H
 

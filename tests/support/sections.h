@@ -1,6 +1,6 @@
-// Section queues shown as one line for comparisons (walked with VaskCommonDQueue_at), and
-// queues filled from plain views; the owners are the public C++ wrapper's. No GoogleTest in
-// here: the fuzz targets use it too. Every helper aborts when a call fails.
+// Section queues shown as one line (walked with VaskCommonDQueue_at) and filled from plain
+// views, with the public C++ wrapper's owners. No GoogleTest in here: the fuzz targets use
+// it too. Every helper aborts when a call fails.
 #ifndef VASK_TESTS_SUPPORT_SECTIONS_H
 #define VASK_TESTS_SUPPORT_SECTIONS_H
 
@@ -27,9 +27,7 @@ struct SectionView {
 using Views = std::vector<SectionView>;
 
 inline void check(int result) {
-  if (result != 0) {
-    std::abort();
-  }
+  return result == 0 ? void() : std::abort();
 }
 
 inline std::vector<void*> itemsOf(VaskCommonDQueueHandle_t hQueue) {
@@ -77,9 +75,7 @@ inline std::string dump(VaskCommonDQueueHandle_t hQueue) {
 // An open section queue holding copies of the sections.
 inline vask::Sections queueOf(const Views& sections = {}) {
   const auto copyOf = [](const Text& text) { return text ? strdup(text->c_str()) : nullptr; };
-  const auto push = [](VaskCommonDQueueHandle_t hQueue, void* pItem) {
-    check(VaskCommonDQueue_pushBack(hQueue, &pItem));
-  };
+  const auto push = [](uintptr_t hQueue, void* p) { check(VaskCommonDQueue_pushBack(hQueue, &p)); };
   vask::Sections queue;
   check(queue.open());
   for (const SectionView& view : sections) {

@@ -1,6 +1,6 @@
-// Captures the trace lines written while it lives: a tracer on a stream into a buffer of
-// its own is installed as hTracer (the old one is put back at the end). Tracing then
-// allocates nothing, so it goes on while allocations fail.
+// Captures the trace lines written while it lives, through a tracer installed as hTracer on
+// a stream into a buffer of its own: tracing allocates nothing, so it goes on while
+// allocations fail.
 #ifndef VASK_TESTS_SUPPORT_TRACE_H
 #define VASK_TESTS_SUPPORT_TRACE_H
 
@@ -30,8 +30,7 @@ class TraceCapture {
   TraceCapture(const TraceCapture&) = delete;
   TraceCapture& operator=(const TraceCapture&) = delete;
 
-  // The lines so far, without LF, the source line number shown as '#':
-  // "E initialization_section.cpp:# VaskInitializationSection_create: out of memory(5)".
+  // The lines so far, the source line number shown as '#': "E file.cpp:# function: text(5)".
   std::vector<std::string> lines() const {
     std::istringstream in(std::string(buffer_, ftell(pFile_)));
     std::vector<std::string> result;

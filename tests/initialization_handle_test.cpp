@@ -1,10 +1,9 @@
 // Records and handles: members, sections, readers and writers share one lifecycle, and
-// every entry point refuses what it must not take; a section passes on its queues' failures.
+// every entry point refuses what it must not take. (The fault sweep deletes sections whose
+// queues fail to close.)
 #include <gtest/gtest.h>
 
 #include <vask_common_c/common_memstream.h>
-
-#include <cstring>
 
 #include "fault.h"
 #include "heap.h"
@@ -77,31 +76,6 @@ TEST(Records, ShareOneLifecycleAndRefuseBadArgumentsWithoutTracingOrMakingAnythi
   EXPECT_TRUE(filled.pBegin == text && filled.size == 3 && empty.pBegin == nullptr);
   EXPECT_TRUE(VaskCommonDQueue_length(hQ) == 0 && !vask::test::faultFired());
   EXPECT_EQ(trace.lines(), Lines{});
-}
-
-// A failed member-queue close leaves the section as it was; after a failed comment-queue
-// close a second delete finishes the release.
-TEST(Section, DeleteStopsAtAQueueThatCannotCloseAndFinishesWhenCalledAgain) {
-  const vask::test::TraceCapture trace;
-  const vask::test::HeapCheck heap;
-  VaskInitializationSection_t* pSection = nullptr;
-  void* pComment = strdup("# c");
-  ASSERT_EQ(VaskInitializationSection_create(&pSection), 0);
-  ASSERT_EQ(VaskCommonDQueue_pushBack(pSection->hComment, &pComment), 0);
-  pSection->pHeader = strdup("s");
-  const VaskInitializationSection_t before = *pSection;
-  for (unsigned nth : {1U, 2U}) {  // the member queue's close, then the comment queue's
-    const FaultScope fault(FaultPoint::DQueueClose, nth, 42);
-    EXPECT_EQ(VaskInitializationSection_delete(&pSection), 42);
-    EXPECT_TRUE(nth == 2 || (std::memcmp(pSection, &before, sizeof(before)) == 0 &&
-                             std::strcmp(pSection->pHeader, "s") == 0));
-  }
-  EXPECT_TRUE(pSection->hMember == 0 && pSection->pHeader == nullptr);
-  EXPECT_EQ(VaskCommonDQueue_length(pSection->hComment), 1U);
-  EXPECT_TRUE(VaskInitializationSection_delete(&pSection) == 0 && pSection == nullptr);
-  EXPECT_EQ(heap.leaked(), 0);
-  EXPECT_EQ(trace.lines(), Lines(2, vask::test::traceLine('E', "initialization_section.cpp",
-                                                          "VaskInitializationSection_delete", 42)));
 }
 
 }  // namespace
