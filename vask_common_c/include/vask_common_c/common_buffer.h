@@ -6,6 +6,7 @@
  * Null or wrongly placed arguments give VaskCommonError_InvalidArgument (13)
  * and change nothing. File errors map to NotFound, AccessDenied, IsDirectory,
  * NoSpace or InputOutput; a failed allocation gives NoMemory.
+ * Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h.
  */
 #ifndef VASK_COMMON_C_COMMON_BUFFER_H
 #define VASK_COMMON_C_COMMON_BUFFER_H

@@ -6,6 +6,7 @@
  *
  * e.g. "E initialization_section.cpp:57 VaskInitializationSection_create: out of memory(5)".
  * hTracer 0 (the default) means no tracer: nothing is written.
+ * Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h.
  */
 #ifndef VASK_COMMON_C_COMMON_TRACER_H
 #define VASK_COMMON_C_COMMON_TRACER_H
