@@ -1,2 +1,2 @@
-// TempFolder is defined in folder.h; this file only keeps builds that list it working.
+// TempFolder is defined in folder.h; this file only keeps builds that list it by path working.
 #include "folder.h"
