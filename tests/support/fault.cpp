@@ -35,11 +35,11 @@ bool fault_take(FaultPoint point) {
 
 std::atomic<long long> gHeapInUse{0};  // bytes, as malloc_usable_size counts them
 
-long long heap_size(void* pData) {
+[[maybe_unused]] long long heap_size(void* pData) {
   return static_cast<long long>(pData != nullptr ? malloc_usable_size(pData) : 0);
 }
 
-void* heap_counted(void* pData) {
+[[maybe_unused]] void* heap_counted(void* pData) {
   gHeapInUse += heap_size(pData);
   return pData;
 }
