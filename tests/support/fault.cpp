@@ -95,7 +95,7 @@ extern "C" void free(void* pData) {
 
 // The real function behind one of ours, looked up once.
 #define VASK_NEXT(name) \
-  static const auto pNext = reinterpret_cast<decltype(&name)>(dlsym(RTLD_NEXT, #name))
+  static const auto pNext = reinterpret_cast<decltype(&(name))>(dlsym(RTLD_NEXT, #name))
 #define VASK_FORWARD(point, name, parameters, arguments)                  \
   extern "C" int name parameters {                                        \
     VASK_NEXT(name);                                                      \
