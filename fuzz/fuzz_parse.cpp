@@ -8,12 +8,13 @@
 #include <cstring>
 #include <memory>
 
-#include "fuzz_sections.h"
+#include "fuzz_fail.h"
+#include "sections.h"
 
 namespace {
 
-using vask::fuzz::Member;
-using vask::fuzz::Section;
+using Member = vask::test::MemberView;
+using Section = vask::test::SectionView;
 
 struct Model {
   std::vector<Section> sections;
@@ -100,13 +101,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t size) {
   }
   text[size] = '\0';
 
-  vask::fuzz::Queue queue;
-  const int result = vask::fuzz::parse(text.get(), size, queue.handle());
+  const vask::Sections queue = vask::test::queueOf();
+  const int result = vask::test::parseInto(std::string_view(text.get(), size), queue.handle());
   const Model model = model_read(text.get(), size);
   if (result != model.result) {
     vask::fuzz::fail("the result differs from the model's");
   }
-  if (vask::fuzz::sectionsOf(queue.handle()) != model.sections) {
+  if (vask::test::dump(queue.handle()) !=
+      vask::test::dump(vask::test::queueOf(model.sections).handle())) {
     vask::fuzz::fail("the sections differ from the model's");
   }
   return 0;

@@ -11,20 +11,43 @@
 #include <cstring>
 #include <memory>
 
-#include "fuzz_sections.h"
+#include "fuzz_fail.h"
+#include "sections.h"
 
 namespace {
 
 using vask::fuzz::fail;
-using vask::fuzz::Section;
+using vask::test::SectionView;
+using vask::test::Views;
+
+// The sections of a queue as plain values, for the merge model.
+Views viewsOf(VaskCommonDQueueHandle_t hQueue) {
+  const auto textOf = [](const char* pText) {
+    return pText ? vask::test::Text(pText) : std::nullopt;
+  };
+  Views views;
+  for (void* pItem : vask::test::itemsOf(hQueue)) {
+    const auto* pSection = static_cast<const VaskInitializationSection_t*>(pItem);
+    SectionView& view = views.emplace_back();
+    for (void* pComment : vask::test::itemsOf(pSection->hComment)) {
+      view.comments.emplace_back(static_cast<const char*>(pComment));
+    }
+    view.header = textOf(pSection->pHeader);
+    for (void* pMember : vask::test::itemsOf(pSection->hMember)) {
+      const auto* p = static_cast<const VaskInitializationMember_t*>(pMember);
+      view.members.push_back({textOf(p->pKey), textOf(p->pValue), textOf(p->pComment)});
+    }
+  }
+  return views;
+}
 
 // What reading the written text gives back: a section without members merges
 // into the one after it, which keeps its header when it has one.
-std::vector<Section> roundTripped(const std::vector<Section>& sections) {
-  std::vector<Section> result;
-  std::optional<Section> pending;
-  for (const Section& section : sections) {
-    Section merged = section;
+Views roundTripped(const Views& sections) {
+  Views result;
+  std::optional<SectionView> pending;
+  for (const SectionView& section : sections) {
+    SectionView merged = section;
     if (pending) {
       merged.comments.insert(merged.comments.begin(), pending->comments.begin(),
                              pending->comments.end());
@@ -49,23 +72,14 @@ std::vector<Section> roundTripped(const std::vector<Section>& sections) {
 // Deletes the members of every section whose bit is set in `mask` (bit i % 64
 // for section i).
 void membersRemove(VaskCommonDQueueHandle_t hQueue, uint64_t mask) {
-  const size_t length = VaskCommonDQueue_length(hQueue);
-  for (size_t i = 0; i < length; ++i) {
+  const std::vector<void*> sections = vask::test::itemsOf(hQueue);
+  for (size_t i = 0; i < sections.size(); ++i) {
+    const auto* pSection = static_cast<VaskInitializationSection_t*>(sections[i]);
     void* pItem = nullptr;
-    if (VaskCommonDQueue_popFront(hQueue, &pItem) != VaskCommonError_Success) {
-      fail("popFront failed while walking the sections");
-    }
-    auto* pSection = static_cast<VaskInitializationSection_t*>(pItem);
-    while (((mask >> (i % 64)) & 1U) != 0 && VaskCommonDQueue_length(pSection->hMember) > 0) {
-      void* pMemberItem = nullptr;
-      if (VaskCommonDQueue_popFront(pSection->hMember, &pMemberItem) != VaskCommonError_Success) {
-        fail("popFront failed while taking members out");
-      }
-      auto* pMember = static_cast<VaskInitializationMember_t*>(pMemberItem);
+    while (((mask >> (i % 64)) & 1U) != 0 &&
+           VaskCommonDQueue_remove(pSection->hMember, 0, &pItem) == VaskCommonError_Success) {
+      auto* pMember = static_cast<VaskInitializationMember_t*>(pItem);
       (void)VaskInitializationMember_delete(&pMember);
-    }
-    if (VaskCommonDQueue_pushBack(hQueue, &pItem) != VaskCommonError_Success) {
-      fail("pushBack failed while walking the sections");
     }
   }
 }
@@ -83,9 +97,9 @@ uint64_t maskOf(const uint8_t* pData, size_t size) {
 // Sections read in one go always meet the condition under which a round trip
 // changes nothing: members in every section but the last, a header or comment
 // at the start of every section but the first, key and value everywhere.
-void checkReadShape(const std::vector<Section>& sections) {
+void checkReadShape(const Views& sections) {
   for (size_t i = 0; i < sections.size(); ++i) {
-    const Section& section = sections[i];
+    const SectionView& section = sections[i];
     if (i + 1 < sections.size() && section.members.empty()) {
       fail("a section other than the last has no member");
     }
@@ -103,6 +117,24 @@ void checkReadShape(const std::vector<Section>& sections) {
   }
 }
 
+// Reads back what the writer writes for hQueue: the sections must be the model's.
+// Gives the text written and the text that the sections read back write.
+std::pair<std::string, std::string> expectReadBack(VaskCommonDQueueHandle_t hQueue,
+                                                   const Views& expected, const char* pWhat) {
+  const std::string written = vask::test::written(hQueue);
+  if (written.find('\0') != std::string::npos) {
+    fail("the written text holds a zero byte");
+  }
+  const vask::Sections read = vask::test::queueOf();
+  if (vask::test::parseInto(written, read.handle()) != VaskCommonError_Success) {
+    fail("reading the written text failed");
+  }
+  if (vask::test::dump(read.handle()) != vask::test::dump(vask::test::queueOf(expected).handle())) {
+    fail(pWhat);
+  }
+  return {written, vask::test::written(read.handle())};
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t size) {
@@ -113,52 +145,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t size) {
   text[size] = '\0';
 
   // A parse that fails part-way leaves whole sections queued; they round-trip too.
-  vask::fuzz::Queue first;
-  (void)vask::fuzz::parse(text.get(), size, first.handle());
-  const std::vector<Section> sections = vask::fuzz::sectionsOf(first.handle());
+  const vask::Sections first = vask::test::queueOf();
+  (void)vask::test::parseInto(std::string_view(text.get(), size), first.handle());
+  const Views sections = viewsOf(first.handle());
   checkReadShape(sections);
 
-  const std::vector<const void*> pointers = vask::fuzz::pointersOf(first.handle());
-  std::string written;
-  if (vask::fuzz::serialize(first.handle(), &written) != VaskCommonError_Success) {
-    fail("serializing failed");
-  }
-  if (vask::fuzz::pointersOf(first.handle()) != pointers) {
+  const auto queues = vask::test::queuesOf(first.handle());
+  expectReadBack(first.handle(), roundTripped(sections),
+                 "reading the written text gave other sections");
+  if (vask::test::queuesOf(first.handle()) != queues) {
     fail("serializing moved queue items");
-  }
-  if (written.find('\0') != std::string::npos) {
-    fail("the written text holds a zero byte");
-  }
-
-  vask::fuzz::Queue second;
-  if (vask::fuzz::parse(written.c_str(), written.size(), second.handle()) !=
-      VaskCommonError_Success) {
-    fail("reading the written text failed");
-  }
-  if (vask::fuzz::sectionsOf(second.handle()) != roundTripped(sections)) {
-    fail("reading the written text gave other sections");
-  }
-  std::string rewritten;
-  if (vask::fuzz::serialize(second.handle(), &rewritten) != VaskCommonError_Success) {
-    fail("serializing again failed");
-  }
-  if (rewritten != written) {
-    fail("the layout is not a fixed point");
   }
 
   membersRemove(first.handle(), maskOf(pData, size));
-  const std::vector<Section> edited = vask::fuzz::sectionsOf(first.handle());
-  std::string editedText;
-  if (vask::fuzz::serialize(first.handle(), &editedText) != VaskCommonError_Success) {
-    fail("serializing the edited sections failed");
-  }
-  vask::fuzz::Queue third;
-  if (vask::fuzz::parse(editedText.c_str(), editedText.size(), third.handle()) !=
-      VaskCommonError_Success) {
-    fail("reading the edited text failed");
-  }
-  if (vask::fuzz::sectionsOf(third.handle()) != roundTripped(edited)) {
-    fail("sections without members did not merge into the ones after them");
-  }
+  expectReadBack(first.handle(), roundTripped(viewsOf(first.handle())),
+                 "sections without members did not merge into the ones after them");
   return 0;
 }

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "fuzz_sections.h"
+#include "fuzz_fail.h"
 
 namespace {
 

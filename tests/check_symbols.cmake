@@ -1,5 +1,5 @@
 # Compares the dynamic symbols each library defines with the checked-in lists,
-# and checks the SONAMEs and the NEEDED entries.
+# checks the SONAMEs and the NEEDED entries, and what the initialization library imports.
 function(defined_symbols library out)
   execute_process(COMMAND ${NM} -D --defined-only ${library} OUTPUT_VARIABLE text RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
@@ -37,6 +37,12 @@ function(expect_dynamic library pattern)
     message(FATAL_ERROR "${library}: no dynamic entry matching ${pattern}:\n${text}")
   endif()
 endfunction()
+
+# Blanks are classified through the standard isspace, not glibc's internal class table.
+execute_process(COMMAND ${NM} -D --undefined-only ${INITIALIZATION} OUTPUT_VARIABLE imported)
+if(imported MATCHES "__ctype_b_loc")
+  message(FATAL_ERROR "${INITIALIZATION} imports __ctype_b_loc:\n${imported}")
+endif()
 
 expect_symbols(${COMMON} ${EXPECTED_DIR}/vask_common_c.txt)
 expect_symbols(${INITIALIZATION} ${EXPECTED_DIR}/vask_initialization.txt)

@@ -5,280 +5,125 @@
 
 #include <vask_common_c/common_buffer.h>
 #include <vask_common_c/common_dqueue.h>
-#include <vask_common_c/common_error.h>
 #include <vask_common_c/common_memstream.h>
 
 #include <atomic>
-#include <cstdint>
 #include <cstdlib>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define VASK_TEST_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VASK_TEST_ASAN 1
-#endif
-#endif
+#include "heap.h"
 
-#ifdef VASK_TEST_ASAN
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
+using vask::test::FaultPoint;
 
-namespace vask::test {
 namespace {
 
-struct State_t {
-  bool isArmed;
-  bool isAny;
-  FaultPoint point;
-  unsigned nth;
+struct {
+  FaultPoint point, fired;  // point: Count for any
+  unsigned nth, calls;      // nth: 0 when disarmed
   int code;
-  bool isFired;
-  FaultPoint firedPoint;
-  unsigned calls[static_cast<int>(FaultPoint::Count)];
-  unsigned callsAll;
-};
-
-State_t gState{};
+} gState{FaultPoint::Count, FaultPoint::Count, 0, 0, 0};
 
 // Counts a call of `point` and says whether it is the one to fail.
 bool fault_take(FaultPoint point) {
-  if (!gState.isArmed) {
+  if (gState.fired != FaultPoint::Count ||
+      (gState.point != FaultPoint::Count && point != gState.point) ||
+      ++gState.calls != gState.nth) {
     return false;
   }
-  ++gState.calls[static_cast<int>(point)];
-  ++gState.callsAll;
-  const unsigned count = gState.isAny ? gState.callsAll : gState.calls[static_cast<int>(point)];
-  if (gState.isFired || (!gState.isAny && point != gState.point) || count != gState.nth) {
-    return false;
-  }
-  gState.isFired = true;
-  gState.firedPoint = point;
+  gState.fired = point;
   return true;
 }
 
-bool gIsResolving = false;  // set while dlsym looks up a real function
+std::atomic<long long> gHeapInUse{0};  // bytes, as malloc_usable_size counts them
 
-#ifndef VASK_TEST_ASAN
-// Bytes of heap in use, as malloc_usable_size counts them; for leak checks.
-std::atomic<long long> gHeapInUse{0};
+[[maybe_unused]] long long heap_size(void* pData) {
+  return static_cast<long long>(pData != nullptr ? malloc_usable_size(pData) : 0);
+}
 
-void* heap_count(void* pData) {
-  if (pData != nullptr) {
-    gHeapInUse += static_cast<long long>(malloc_usable_size(pData));
-  }
+[[maybe_unused]] void* heap_counted(void* pData) {
+  gHeapInUse += heap_size(pData);
   return pData;
 }
 
-// dlsym may allocate while the allocation functions are being looked up; those
-// few early calls are served from a small arena that is never given back.
-alignas(std::max_align_t) char gArena[4096];
-size_t gArenaUsed = 0;
-
-void* arena_take(size_t size) {
-  size = (size + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
-  if (gArenaUsed + size > sizeof(gArena)) {
-    std::abort();
-  }
-  void* p = gArena + gArenaUsed;
-  gArenaUsed += size;
-  return p;
-}
-
-bool arena_has(const void* pData) {
-  return pData >= static_cast<const void*>(gArena) &&
-         pData < static_cast<const void*>(gArena + sizeof(gArena));
-}
-#endif
-
-template <typename Function_t>
-Function_t next_resolve(const char* pName) {
-  gIsResolving = true;
-  auto pFunction = reinterpret_cast<Function_t>(dlsym(RTLD_NEXT, pName));
-  gIsResolving = false;
-  if (pFunction == nullptr) {
-    std::abort();
-  }
-  return pFunction;
-}
-
-// The real function behind one of ours, looked up once.
-#define VASK_NEXT(name) \
-  static const auto pNext = ::vask::test::next_resolve<decltype(&::name)>(#name)
-
 }  // namespace
 
-const char* faultPointName(FaultPoint point) {
-  static const char* const kName[] = {"calloc",
-                                      "malloc",
-                                      "realloc",
-                                      "VaskCommonDQueue_open",
-                                      "VaskCommonDQueue_close",
-                                      "VaskCommonDQueue_pushBack",
-                                      "VaskCommonDQueue_popFront",
-                                      "VaskCommonMemStream_open",
-                                      "VaskCommonMemStream_close",
-                                      "VaskCommonBuffer_create",
-                                      "VaskCommonBuffer_load2",
-                                      "VaskCommonBuffer_save2"};
-  return point < FaultPoint::Count ? kName[static_cast<int>(point)] : "?";
+void vask::test::faultArm(FaultPoint point, unsigned nth, int code) {
+  gState = {point, FaultPoint::Count, nth, 0, code};
+}
+void vask::test::faultDisarm() {
+  gState.nth = 0;
+}
+bool vask::test::faultFired() {
+  return gState.fired != FaultPoint::Count;
+}
+FaultPoint vask::test::faultFiredPoint() {
+  return gState.fired;
 }
 
-void faultArm(FaultPoint point, unsigned nth, int code) {
-  gState = State_t{};
-  gState.isArmed = true;
-  gState.point = point;
-  gState.nth = nth;
-  gState.code = code;
-}
-
-void faultArmAny(unsigned nth, int code) {
-  gState = State_t{};
-  gState.isArmed = true;
-  gState.isAny = true;
-  gState.nth = nth;
-  gState.code = code;
-}
-
-void faultDisarm() {
-  gState.isArmed = false;
-}
-bool faultFired() {
-  return gState.isFired;
-}
-FaultPoint faultFiredPoint() {
-  return gState.firedPoint;
-}
-unsigned faultCalls(FaultPoint point) {
-  return gState.calls[static_cast<int>(point)];
-}
-unsigned faultCallsAll() {
-  return gState.callsAll;
-}
-
-#ifdef VASK_TEST_ASAN
-// AddressSanitizer owns the allocation functions: the executable cannot define
-// its own, so allocation faults are not available and the count is its own.
-bool faultAllocationsAvailable() {
-  return false;
-}
-size_t heapInUse() {
+#if VASK_TEST_SANITIZER
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+size_t vask::test::heapInUse() {
   return __sanitizer_get_current_allocated_bytes();
 }
 #else
-bool faultAllocationsAvailable() {
-  return true;
-}
-size_t heapInUse() {
+size_t vask::test::heapInUse() {
   return static_cast<size_t>(gHeapInUse.load());
 }
-#endif
 
-}  // namespace vask::test
+// The C library's allocation functions, under the names it also exports them by.
+extern "C" void* __libc_calloc(size_t count, size_t size);
+extern "C" void* __libc_malloc(size_t size);
+extern "C" void* __libc_realloc(void* pData, size_t size);
+extern "C" void __libc_free(void* pData);
 
-using vask::test::fault_take;
-using vask::test::FaultPoint;
-using vask::test::gState;
-
-extern "C" {
-
-#ifndef VASK_TEST_ASAN
-void* calloc(size_t count, size_t size) {
-  if (vask::test::gIsResolving) {
-    if (count != 0 && size > SIZE_MAX / count) {
-      return nullptr;
-    }
-    return vask::test::arena_take(count * size);  // the arena starts zero-filled
-  }
-  VASK_NEXT(calloc);
-  return fault_take(FaultPoint::Calloc) ? nullptr : vask::test::heap_count(pNext(count, size));
+extern "C" void* calloc(size_t count, size_t size) {
+  return fault_take(FaultPoint::Calloc) ? nullptr : heap_counted(__libc_calloc(count, size));
 }
-
-void* malloc(size_t size) {
-  if (vask::test::gIsResolving) {
-    return vask::test::arena_take(size);
-  }
-  VASK_NEXT(malloc);
-  return fault_take(FaultPoint::Malloc) ? nullptr : vask::test::heap_count(pNext(size));
+extern "C" void* malloc(size_t size) {
+  return fault_take(FaultPoint::Malloc) ? nullptr : heap_counted(__libc_malloc(size));
 }
-
-void* realloc(void* pData, size_t size) {
-  VASK_NEXT(realloc);
-  if (fault_take(FaultPoint::Realloc)) {
-    return nullptr;
-  }
-  const long long before = pData != nullptr ? static_cast<long long>(malloc_usable_size(pData)) : 0;
-  void* pResult = pNext(pData, size);
-  if (pResult != nullptr || size == 0) {
-    vask::test::gHeapInUse -= before;
-  }
-  return vask::test::heap_count(pResult);
+extern "C" void* realloc(void* pOld, size_t size) {
+  const long long before = heap_size(pOld);
+  void* pData = fault_take(FaultPoint::Realloc) ? nullptr : __libc_realloc(pOld, size);
+  gHeapInUse -= pData != nullptr || size == 0 ? before : 0;
+  return heap_counted(pData);
 }
-
-void free(void* pData) {
-  if (pData == nullptr || vask::test::arena_has(pData)) {
-    return;
-  }
-  VASK_NEXT(free);
-  vask::test::gHeapInUse -= static_cast<long long>(malloc_usable_size(pData));
-  pNext(pData);
+extern "C" void free(void* pData) {
+  gHeapInUse -= heap_size(pData);
+  __libc_free(pData);
 }
 #endif
 
-int VaskCommonDQueue_open(const VaskCommonDQueueOpenParam_t* pParam,
-                          VaskCommonDQueueHandle_t* pHandle) {
-  VASK_NEXT(VaskCommonDQueue_open);
-  return fault_take(FaultPoint::DQueueOpen) ? gState.code : pNext(pParam, pHandle);
-}
+// The real function behind one of ours, looked up once.
+#define VASK_NEXT(name) \
+  static const auto pNext = reinterpret_cast<decltype(&(name))>(dlsym(RTLD_NEXT, #name))
+#define VASK_FORWARD(point, name, parameters, arguments)                  \
+  extern "C" int name parameters {                                        \
+    VASK_NEXT(name);                                                      \
+    return fault_take(FaultPoint::point) ? gState.code : pNext arguments; \
+  }
 
-int VaskCommonDQueue_close(VaskCommonDQueueHandle_t* pHandle) {
-  VASK_NEXT(VaskCommonDQueue_close);
-  return fault_take(FaultPoint::DQueueClose) ? gState.code : pNext(pHandle);
-}
+using Queue = VaskCommonDQueueHandle_t;
+using Buffer = VaskCommonBuffer_t;
+VASK_FORWARD(DQueueOpen, VaskCommonDQueue_open, (const VaskCommonDQueueOpenParam_t* p, Queue* h),
+             (p, h))
+VASK_FORWARD(DQueueClose, VaskCommonDQueue_close, (Queue * h), (h))
+VASK_FORWARD(DQueuePushBack, VaskCommonDQueue_pushBack, (Queue h, void** pp), (h, pp))
+VASK_FORWARD(DQueuePopFront, VaskCommonDQueue_popFront, (Queue h, void** pp), (h, pp))
+VASK_FORWARD(DQueueAt, VaskCommonDQueue_at, (Queue h, size_t i, void** pp), (h, i, pp))
+VASK_FORWARD(DQueueInsert, VaskCommonDQueue_insert, (Queue h, size_t i, void** pp), (h, i, pp))
+VASK_FORWARD(DQueueRemove, VaskCommonDQueue_remove, (Queue h, size_t i, void** pp), (h, i, pp))
+VASK_FORWARD(MemStreamOpen, VaskCommonMemStream_open, (uintptr_t * h, FILE** pp), (h, pp))
+VASK_FORWARD(BufferCreate, VaskCommonBuffer_create, (Buffer * *pp), (pp))
+VASK_FORWARD(BufferLoad2, VaskCommonBuffer_load2, (const char* p, size_t o, size_t s, Buffer* pB),
+             (p, o, s, pB))
+VASK_FORWARD(BufferSave2, VaskCommonBuffer_save2, (Buffer * pB, const char* p, size_t o),
+             (pB, p, o))
 
-int VaskCommonDQueue_pushBack(VaskCommonDQueueHandle_t handle, void** ppData) {
-  VASK_NEXT(VaskCommonDQueue_pushBack);
-  return fault_take(FaultPoint::DQueuePushBack) ? gState.code : pNext(handle, ppData);
-}
-
-int VaskCommonDQueue_popFront(VaskCommonDQueueHandle_t handle, void** ppData) {
-  VASK_NEXT(VaskCommonDQueue_popFront);
-  return fault_take(FaultPoint::DQueuePopFront) ? gState.code : pNext(handle, ppData);
-}
-
-int VaskCommonMemStream_open(VaskCommonMemStreamHandle_t* pHandle, VaskCommonStdioFile_t** ppFile) {
-  VASK_NEXT(VaskCommonMemStream_open);
-  return fault_take(FaultPoint::MemStreamOpen) ? gState.code : pNext(pHandle, ppFile);
-}
-
-int VaskCommonMemStream_close(VaskCommonMemStreamHandle_t* pHandle, char** ppData, size_t* pSize) {
+extern "C" int VaskCommonMemStream_close(uintptr_t* h, char** ppData, size_t* pSize) {
   VASK_NEXT(VaskCommonMemStream_close);
-  if (!fault_take(FaultPoint::MemStreamClose)) {
-    return pNext(pHandle, ppData, pSize);
-  }
-  // A close that fails still ends the stream; only the text is not handed out.
-  char* pData = nullptr;
-  if (pNext(pHandle, &pData, nullptr) == VaskCommonError_Success) {
-    std::free(pData);
-  }
-  return gState.code;
+  char* pData = nullptr;  // a close that fails still ends the stream, but hands out no text
+  const bool isFailing = fault_take(FaultPoint::MemStreamClose);
+  const int result = pNext(h, isFailing ? &pData : ppData, isFailing ? nullptr : pSize);
+  std::free(pData);
+  return isFailing ? gState.code : result;
 }
-
-int VaskCommonBuffer_create(VaskCommonBuffer_t** ppBuffer) {
-  VASK_NEXT(VaskCommonBuffer_create);
-  return fault_take(FaultPoint::BufferCreate) ? gState.code : pNext(ppBuffer);
-}
-
-int VaskCommonBuffer_load2(const char* pFilename, size_t offset, size_t size,
-                           VaskCommonBuffer_t* pBuffer) {
-  VASK_NEXT(VaskCommonBuffer_load2);
-  return fault_take(FaultPoint::BufferLoad2) ? gState.code
-                                             : pNext(pFilename, offset, size, pBuffer);
-}
-
-int VaskCommonBuffer_save2(VaskCommonBuffer_t* pBuffer, const char* pFilename, size_t offset) {
-  VASK_NEXT(VaskCommonBuffer_save2);
-  return fault_take(FaultPoint::BufferSave2) ? gState.code : pNext(pBuffer, pFilename, offset);
-}
-
-}  // extern "C"

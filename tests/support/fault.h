@@ -1,56 +1,40 @@
-// Fault injection for tests: makes the N-th call of an allocation function or
-// of a support-library function fail. A failing support call does nothing and
-// returns the chosen code, except the memory stream's close, which still ends
-// the stream (as a real failing close does) but hands out no text. The test executable defines
-// calloc, malloc, realloc and the support functions itself; the dynamic linker binds every caller
-// (the libraries included) to these, and each forwards to the real function unless it is the call
-// chosen to fail.
+// Fault injection: the test executable defines calloc, malloc, realloc, free and the support
+// functions itself, so every caller (the libraries too) binds to them; each forwards to the
+// real one unless its call is chosen to fail: then an allocation returns null, a support
+// call does nothing (but a stream close) and returns the chosen code.
 #ifndef VASK_TESTS_SUPPORT_FAULT_H
 #define VASK_TESTS_SUPPORT_FAULT_H
 
-#include <cstddef>
+// 1 where a sanitizer owns the heap (and runs slower): there only support calls fail.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define VASK_TEST_SANITIZER 1
+#elif defined(__has_feature)
+#define VASK_TEST_SANITIZER (__has_feature(address_sanitizer) || __has_feature(thread_sanitizer))
+#else
+#define VASK_TEST_SANITIZER 0
+#endif
 
 namespace vask::test {
 
+// clang-format off
 enum class FaultPoint {
-  Calloc,
-  Malloc,
-  Realloc,
-  DQueueOpen,
-  DQueueClose,
-  DQueuePushBack,
-  DQueuePopFront,
-  MemStreamOpen,
-  MemStreamClose,
-  BufferCreate,
-  BufferLoad2,
-  BufferSave2,
-  Count
+  Calloc, Malloc, Realloc,
+  DQueueOpen, DQueueClose, DQueuePushBack, DQueuePopFront, DQueueAt, DQueueInsert, DQueueRemove,
+  MemStreamOpen, MemStreamClose, BufferCreate, BufferLoad2, BufferSave2, Count
 };
+// clang-format on
 
-const char* faultPointName(FaultPoint point);
-
-// Fails the nth call (1 = the next one) of `point` from now on with `code`
-// (an allocation returns null instead). Counting starts at this call.
+// Fails the nth call (1: the next one) of `point`, or of any point, with `code`.
 void faultArm(FaultPoint point, unsigned nth, int code);
-
-// Fails the nth call of any fault point from now on with `code`.
-void faultArmAny(unsigned nth, int code);
-
-// Stops counting and failing.
+inline void faultArmAny(unsigned nth, int code) {
+  faultArm(FaultPoint::Count, nth, code);
+}
 void faultDisarm();
-
-// Whether the armed failure has happened, and where.
-bool faultFired();
-FaultPoint faultFiredPoint();
-
-// Calls of each point (or of all points) seen since the last arm.
-unsigned faultCalls(FaultPoint point);
-unsigned faultCallsAll();
-
-// False where the allocation functions cannot be replaced (under
-// AddressSanitizer); tests of allocation failures skip themselves then.
-bool faultAllocationsAvailable();
+bool faultFired();             // since the last arm
+FaultPoint faultFiredPoint();  // Count when none fired
+constexpr bool faultAllocationsAvailable() {
+  return !VASK_TEST_SANITIZER;
+}
 
 #define VASK_REQUIRE_ALLOCATION_FAULTS()                                      \
   do {                                                                        \
@@ -59,7 +43,6 @@ bool faultAllocationsAvailable();
     }                                                                         \
   } while (false)
 
-// Arms on construction, disarms when it leaves scope.
 class FaultScope {
  public:
   FaultScope(FaultPoint point, unsigned nth, int code) { faultArm(point, nth, code); }

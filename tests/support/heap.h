@@ -1,6 +1,5 @@
-// Bytes of heap in use, for leak checks around one operation: counted by the
-// test executable's own allocation functions (fault.cpp), which every heap
-// call of the process goes through.
+// Leak checks around an operation: growth of the heap, as the test executable's allocation
+// functions (fault.cpp) count it, that was not given back.
 #ifndef VASK_TESTS_SUPPORT_HEAP_H
 #define VASK_TESTS_SUPPORT_HEAP_H
 
@@ -8,21 +7,14 @@
 
 namespace vask::test {
 
-size_t heapInUse();  // defined in fault.cpp
+size_t heapInUse();
 
-// Takes the heap count on construction; delta() is the growth since then.
 class HeapCheck {
  public:
-  HeapCheck() : before_(heapInUse()) {}
-  long long delta() const {
-    return static_cast<long long>(heapInUse()) - static_cast<long long>(before_);
-  }
-  // Growth that was not given back; a library may free a lazy buffer of its
-  // own in between, so shrinking is no failure.
-  long long leaked() const { return delta() > 0 ? delta() : 0; }
+  long long leaked() const { return heapInUse() > before_ ? heapInUse() - before_ : 0; }
 
  private:
-  size_t before_;
+  size_t before_ = heapInUse();
 };
 
 }  // namespace vask::test

@@ -1,60 +1,118 @@
-// Test helpers over section queues: an owning queue, and a plain view of its
-// sections for comparisons.
+// Section queues shown as one line (walked with VaskCommonDQueue_at) and filled from plain
+// views, with the public C++ wrapper's owners. No GoogleTest in here: the fuzz targets use
+// it too. Every helper aborts when a call fails.
 #ifndef VASK_TESTS_SUPPORT_SECTIONS_H
 #define VASK_TESTS_SUPPORT_SECTIONS_H
 
-#include <initialization_section.h>
+#include <initialization_lookup.hpp>
 
+#include <cstdlib>
+#include <cstring>
 #include <optional>
-#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vask::test {
 
+using Text = std::optional<std::string>;  // a record's string; nullopt for a null one
 struct MemberView {
-  std::optional<std::string> key;
-  std::optional<std::string> value;
-  std::optional<std::string> comment;
-  bool operator==(const MemberView&) const = default;
+  Text key{}, value{}, comment{};  // what an initializer leaves out is null
 };
-
 struct SectionView {
-  std::vector<std::string> comments;
-  std::optional<std::string> header;
-  std::vector<MemberView> members;
-  bool operator==(const SectionView&) const = default;
+  std::vector<std::string> comments{};
+  Text header{};
+  std::vector<MemberView> members{};
 };
+using Views = std::vector<SectionView>;
 
-void PrintTo(const MemberView& member, std::ostream* pOut);
-void PrintTo(const SectionView& section, std::ostream* pOut);
+inline void check(int result) {
+  return result == 0 ? void() : std::abort();
+}
 
-// The queue handler that releases a queued section.
-int sectionDeleteItem(void** ppData);
+inline std::vector<void*> itemsOf(VaskCommonDQueueHandle_t hQueue) {
+  std::vector<void*> items(VaskCommonDQueue_length(hQueue));
+  for (size_t i = 0; i < items.size(); ++i) {
+    check(VaskCommonDQueue_at(hQueue, i, &items[i]));
+  }
+  return items;
+}
 
-// A section queue that releases its sections when it is closed.
-class SectionQueue {
- public:
-  SectionQueue();
-  ~SectionQueue();
-  SectionQueue(const SectionQueue&) = delete;
-  SectionQueue& operator=(const SectionQueue&) = delete;
-  VaskCommonDQueueHandle_t handle() const { return handle_; }
-  size_t length() const;
-  // The sections in order; walks every queue by pop-front and push-back, so
-  // afterwards the queues hold what they held.
-  std::vector<SectionView> view() const;
-  // The item pointers of the section queue and of each section's queues, in order.
-  std::vector<const void*> pointers() const;
-  // Appends a section built from a view (strings copied to the heap).
-  void push(const SectionView& section);
+// The items of the section queue, then of each section's comment and member queues.
+inline std::vector<std::vector<void*>> queuesOf(VaskCommonDQueueHandle_t hQueue) {
+  std::vector<std::vector<void*>> queues{itemsOf(hQueue)};
+  for (void* pItem : itemsOf(hQueue)) {
+    queues.push_back(itemsOf(static_cast<VaskInitializationSection_t*>(pItem)->hComment));
+    queues.push_back(itemsOf(static_cast<VaskInitializationSection_t*>(pItem)->hMember));
+  }
+  return queues;
+}
 
- private:
-  VaskCommonDQueueHandle_t handle_ = 0;
-};
+// The sections in one line: "# c, [s], k=v # tail, =v | [t], a=1" (each section's
+// comments, [header] and members; a null key or value shows as "(null)").
+inline std::string dump(VaskCommonDQueueHandle_t hQueue) {
+  std::string text;
+  std::string separator;
+  for (void* pItem : itemsOf(hQueue)) {
+    const auto* pSection = static_cast<const VaskInitializationSection_t*>(pItem);
+    for (void* pComment : itemsOf(pSection->hComment)) {
+      text += std::exchange(separator, ", ") + static_cast<const char*>(pComment);
+    }
+    if (pSection->pHeader != nullptr) {
+      text += std::exchange(separator, ", ") + "[" + pSection->pHeader + "]";
+    }
+    for (void* pMember : itemsOf(pSection->hMember)) {
+      const auto* p = static_cast<const VaskInitializationMember_t*>(pMember);
+      text += std::exchange(separator, ", ") + (p->pKey ? p->pKey : "(null)") + "=" +
+              (p->pValue ? p->pValue : "(null)") +
+              (p->pComment ? " " + std::string(p->pComment) : "");
+    }
+    separator = " | ";
+  }
+  return text;
+}
 
-// The items of a queue in order, leaving the queue as it was.
-std::vector<void*> queueItems(VaskCommonDQueueHandle_t handle);
+// An open section queue holding copies of the sections.
+inline vask::Sections queueOf(const Views& sections = {}) {
+  const auto copyOf = [](const Text& text) { return text ? strdup(text->c_str()) : nullptr; };
+  const auto push = [](uintptr_t hQueue, void* p) { check(VaskCommonDQueue_pushBack(hQueue, &p)); };
+  vask::Sections queue;
+  check(queue.open());
+  for (const SectionView& view : sections) {
+    VaskInitializationSection_t* pSection = nullptr;
+    check(VaskInitializationSection_create(&pSection));
+    for (const std::string& comment : view.comments) {
+      push(pSection->hComment, strdup(comment.c_str()));
+    }
+    pSection->pHeader = copyOf(view.header);
+    for (const MemberView& member : view.members) {
+      VaskInitializationMember_t* pMember = nullptr;
+      check(VaskInitializationMember_create(&pMember));
+      *pMember = {copyOf(member.key), copyOf(member.value), copyOf(member.comment)};
+      push(pSection->hMember, pMember);
+    }
+    push(queue.handle(), pSection);
+  }
+  return queue;
+}
+
+// The text the queue serializes to.
+inline std::string written(VaskCommonDQueueHandle_t hQueue) {
+  vask::Writer writer;
+  vask::Buffer buffer;
+  check(writer.open() | buffer.create());
+  check(VaskInitializationWriter_serialize(writer.handle(), hQueue, buffer.get()));
+  return std::string(buffer.view());
+}
+
+// Parses the text (a zero byte must follow it) into hQueue as it stands: a failed parse
+// leaves the sections read before in the queue.
+inline int parseInto(std::string_view text, VaskCommonDQueueHandle_t hQueue) {
+  vask::Reader reader;
+  VaskCommonBuffer_t buffer{const_cast<char*>(text.data()), 0, text.size(), nullptr, false};
+  check(reader.open());
+  return VaskInitializationReader_parse(reader.handle(), &buffer, hQueue);
+}
 
 }  // namespace vask::test
 

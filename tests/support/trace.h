@@ -1,13 +1,14 @@
-// Captures the trace lines written while it lives: opens a tracer on a
-// temporary file, installs it as hTracer and puts the old one back at the end.
-// The stream has its own fixed buffer, so tracing allocates nothing and works
-// while allocations are made to fail.
+// Captures the trace lines written while it lives, through a tracer installed as hTracer on
+// a stream into a buffer of its own: tracing allocates nothing, so it goes on while
+// allocations fail.
 #ifndef VASK_TESTS_SUPPORT_TRACE_H
 #define VASK_TESTS_SUPPORT_TRACE_H
 
+#include <vask_common_c/common_error.h>
 #include <vask_common_c/common_tracer.h>
 
-#include <cstdio>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,27 +16,42 @@ namespace vask::test {
 
 class TraceCapture {
  public:
-  explicit TraceCapture(VaskCommonTracerLevel_t level = VaskCommonTracerLevel_Debug);
-  ~TraceCapture();
+  explicit TraceCapture(VaskCommonTracerLevel_t level = VaskCommonTracerLevel_Debug) {
+    const VaskCommonTracerOpenParam_t param{pFile_, level};
+    (void)setvbuf(pFile_, nullptr, _IONBF, 0);  // each line goes to the buffer at once
+    (void)VaskCommonTracer_open(&param, &handle_);
+    hTracer = handle_;
+  }
+  ~TraceCapture() {
+    hTracer = previous_;
+    (void)VaskCommonTracer_close(&handle_);
+    (void)fclose(pFile_);
+  }
   TraceCapture(const TraceCapture&) = delete;
   TraceCapture& operator=(const TraceCapture&) = delete;
 
-  // Every line written so far, without its LF, with the source line number
-  // replaced by '#': "E initialization_section.cpp:# VaskInitializationSection_create: ...".
-  std::vector<std::string> lines();
-  // Forgets what was written so far.
-  void clear();
+  // The lines so far, the source line number shown as '#': "E file.cpp:# function: text(5)".
+  std::vector<std::string> lines() const {
+    std::istringstream in(std::string(buffer_, ftell(pFile_)));
+    std::vector<std::string> result;
+    for (std::string line; std::getline(in, line);) {
+      result.push_back(std::regex_replace(line, std::regex("^([^:]*):[0-9]+ "), "$1:# "));
+    }
+    return result;
+  }
 
  private:
-  char buffer_[8192];
-  std::FILE* pFile_;
-  long start_ = 0;
+  char buffer_[65536];
+  FILE* pFile_ = fmemopen(buffer_, sizeof(buffer_), "w");
   VaskCommonTracerHandle_t handle_ = 0;
-  VaskCommonTracerHandle_t previous_;
+  VaskCommonTracerHandle_t previous_ = hTracer;
 };
 
-// The expected trace line for a failure traced at `level` ('E' or 'W').
-std::string traceLine(char level, const char* pFile, const char* pFunction, int code);
+// The line expected for a failure traced at `level` ('E' or 'W').
+inline std::string traceLine(char level, const char* pFile, const char* pFunction, int code) {
+  return std::string(1, level) + " " + pFile + ":# " + pFunction + ": " +
+         VaskCommonError_text(code) + "(" + std::to_string(code) + ")";
+}
 
 }  // namespace vask::test
 

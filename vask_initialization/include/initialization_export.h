@@ -1,4 +1,5 @@
 /* Export macro of libvask_initialization: everything else in the library is hidden. */
+/* Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h. */
 #ifndef VASK_INITIALIZATION_INITIALIZATION_EXPORT_H
 #define VASK_INITIALIZATION_INITIALIZATION_EXPORT_H
 

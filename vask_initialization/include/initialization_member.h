@@ -1,16 +1,6 @@
 /*
  * One key=value member of a section.
- *
- * Conventions of this library, stated once:
- * - Every function returns an int result code from <vask_common_c/common_error.h>:
- *   0 on success, VaskCommonError_InvalidArgument (13) for a null or wrongly
- *   placed argument (nothing changes then), VaskCommonError_NoMemory (5) for a
- *   failed allocation; codes of the support library are passed through.
- * - Objects are handed out through a pointer to a pointer (or a handle) that
- *   must hold null (0) on entry to a create/open, and is nulled by the matching
- *   delete/close. Deleting a null object is a no-op that returns 0.
- * - Strings are NUL-terminated heap strings owned by the record that stores
- *   them and released with free(): store only memory from malloc/calloc/strdup.
+ * Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h.
  */
 #ifndef VASK_INITIALIZATION_INITIALIZATION_MEMBER_H
 #define VASK_INITIALIZATION_INITIALIZATION_MEMBER_H
@@ -33,7 +23,8 @@ VASK_INITIALIZATION_API int VaskInitializationMember_create(VaskInitializationMe
 
 /*
  * Frees pKey, pValue and pComment (each if non-null), then the member, and nulls
- * *ppMember. Always 0. Has the shape of a queue delete handler.
+ * *ppMember. Always 0. (As a queue's delete handler it needs an adapter of the
+ * handler's type: see initialization_section.h.)
  */
 VASK_INITIALIZATION_API int VaskInitializationMember_delete(VaskInitializationMember_t** ppMember);
 

@@ -1,11 +1,21 @@
 /*
  * One section: its comment lines, its optional [header] name and its members.
- * See initialization_member.h for the conventions on codes and ownership.
+ * Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h.
  *
  * The section owns pHeader, both queues, and through them every comment string
- * and every member. A host's own section queue (items VaskInitializationSection_t*)
- * can be opened with VaskInitializationSection_delete as its delete handler so
- * that closing it releases the sections.
+ * and every member. A host's section queue (items VaskInitializationSection_t*)
+ * releases its sections when it is closed if its delete handler deletes them.
+ * Passing VaskInitializationSection_delete as that handler means a cast function
+ * pointer (the handler takes void**), which relies on the platform's calling
+ * convention. The portable form is an adapter of the handler's own type; the
+ * lookup library exports one as VaskInitializationLookup_sectionDelete:
+ *
+ *   static int section_deleteItem(void** ppData) {
+ *     VaskInitializationSection_t* pSection = *ppData;
+ *     int result = VaskInitializationSection_delete(&pSection);
+ *     *ppData = pSection;
+ *     return result;
+ *   }
  */
 #ifndef VASK_INITIALIZATION_INITIALIZATION_SECTION_H
 #define VASK_INITIALIZATION_INITIALIZATION_SECTION_H
@@ -33,10 +43,11 @@ VASK_INITIALIZATION_API int VaskInitializationSection_create(
     VaskInitializationSection_t** ppSection);
 
 /*
- * Releases the members, the header, the comments and the record, and nulls
- * *ppSection. A failed member-queue close is traced and returned with the
- * section unchanged; a failed comment-queue close is traced and returned with
- * the record still allocated. Has the shape of a queue delete handler.
+ * Closes the member queue (releasing the members), frees the header, closes the
+ * comment queue, frees the record and nulls *ppSection. A failed member-queue
+ * close is traced and returned with the section unchanged; a failed comment-queue
+ * close is traced and returned with the record still allocated, and a second call
+ * finishes the release (closing the closed member queue, now 0, does nothing).
  */
 VASK_INITIALIZATION_API int VaskInitializationSection_delete(
     VaskInitializationSection_t** ppSection);

@@ -2,6 +2,7 @@
  * Text helpers over a character range [begin, end). Blanks are the characters
  * for which isspace() holds in the current locale, looked up as unsigned bytes.
  * Neither function checks its pointers; the range must be valid.
+ * Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h.
  */
 #ifndef VASK_INITIALIZATION_INITIALIZATION_UTILITY_H
 #define VASK_INITIALIZATION_INITIALIZATION_UTILITY_H

@@ -1,7 +1,7 @@
 /*
  * Writer: turns a section queue back into text, into a buffer or a file, and
- * leaves the queue as it was. See initialization_member.h for the conventions
- * on codes and ownership.
+ * leaves the queue as it was.
+ * Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h.
  *
  * Layout, for the section at position i: an LF when i > 0; each comment and an
  * LF, then one more LF when there are comments; "[name]\n\n" when there is a

@@ -25,10 +25,6 @@ int item_delete(void** ppData) {
   return result;
 }
 
-int queue_closeOpen(VaskCommonDQueueHandle_t* pHandle) {
-  return *pHandle == 0 ? VaskCommonError_Success : VaskCommonDQueue_close(pHandle);
-}
-
 }  // namespace
 
 extern "C" int VaskInitializationSection_create(VaskInitializationSection_t** ppSection) {
@@ -66,16 +62,16 @@ extern "C" int VaskInitializationSection_delete(VaskInitializationSection_t** pp
     return VaskCommonError_Success;
   }
   VaskInitializationSection_t* pSection = *ppSection;
-  // A queue already closed (by an earlier call that failed later on) is skipped,
-  // so that calling again finishes the release.
-  int result = queue_closeOpen(&pSection->hMember);
+  // Closing a queue already closed (0) does nothing, so a call after one whose
+  // comment-queue close failed finishes the release.
+  int result = VaskCommonDQueue_close(&pSection->hMember);
   if (result != VaskCommonError_Success) {
     VASK_TRACE_ERROR(result);
     return result;
   }
   std::free(pSection->pHeader);
   pSection->pHeader = nullptr;
-  result = queue_closeOpen(&pSection->hComment);
+  result = VaskCommonDQueue_close(&pSection->hComment);
   if (result != VaskCommonError_Success) {
     VASK_TRACE_ERROR(result);
     return result;

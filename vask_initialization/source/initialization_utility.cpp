@@ -1,8 +1,6 @@
 #include <initialization_utility.h>
 #include <vask_common_c/common_error.h>
 
-#include <ctype.h>
-
 #include <cctype>
 #include <cstdint>
 
@@ -16,18 +14,9 @@ bool character_isBlank(char c) {
 
 extern "C" int VaskInitializationUtility_ignoreSpaces(const char** ppCurrent, const char* pEnd) {
   const char* pCurrent = *ppCurrent;
-#ifdef __GLIBC__
-  // The current locale's classification table, fetched once: what isspace looks
-  // up for every byte, without a call per byte.
-  const unsigned short* pClass = *__ctype_b_loc();
-  while (pCurrent < pEnd && (pClass[static_cast<unsigned char>(*pCurrent)] & _ISspace) != 0) {
-    ++pCurrent;
-  }
-#else
   while (pCurrent < pEnd && character_isBlank(*pCurrent)) {
     ++pCurrent;
   }
-#endif
   *ppCurrent = pCurrent;
   return VaskCommonError_Success;
 }

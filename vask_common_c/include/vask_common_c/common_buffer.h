@@ -7,6 +7,7 @@
  * and change nothing. File errors map to NotFound, AccessDenied, IsDirectory,
  * NotRegularFile, NoSpace or InputOutput; a failed allocation gives NoMemory; a
  * name too long for the system, or a loop of symbolic links, gives 13.
+ * Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h.
  */
 #ifndef VASK_COMMON_C_COMMON_BUFFER_H
 #define VASK_COMMON_C_COMMON_BUFFER_H

@@ -7,6 +7,7 @@
  * Null arguments or a 0 handle give VaskCommonError_InvalidArgument (13);
  * a failed allocation gives VaskCommonError_NoMemory (5) and leaves the queue
  * as it was.
+ * Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h.
  */
 #ifndef VASK_COMMON_C_COMMON_DQUEUE_H
 #define VASK_COMMON_C_COMMON_DQUEUE_H

@@ -8,6 +8,7 @@
  * NotRegularFile comes from the buffer's load and save (and passes through the
  * reader and writer); NoEntry, NearMiss and BadValue come only from
  * libvask_initialization_lookup.
+ * Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h.
  */
 #ifndef VASK_COMMON_C_COMMON_ERROR_H
 #define VASK_COMMON_C_COMMON_ERROR_H

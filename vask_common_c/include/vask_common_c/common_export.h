@@ -1,4 +1,5 @@
 /* Export macro of libvask_common_c: everything else in the library is hidden. */
+/* Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h. */
 #ifndef VASK_COMMON_C_COMMON_EXPORT_H
 #define VASK_COMMON_C_COMMON_EXPORT_H
 

@@ -2,6 +2,7 @@
  * Memory-backed output stream: a FILE whose output is collected in memory.
  * Null arguments or a handle in the wrong state give 13; a failed allocation
  * gives VaskCommonError_NoMemory (5).
+ * Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h.
  */
 #ifndef VASK_COMMON_C_COMMON_MEMSTREAM_H
 #define VASK_COMMON_C_COMMON_MEMSTREAM_H

@@ -11,6 +11,8 @@
  * around the prefix and the rest), so lines traced by different threads never
  * interleave. A host that writes to the same stream from other threads keeps its
  * own output whole the same way; the libraries take no lock of their own.
+ *
+ * Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h.
  */
 #ifndef VASK_COMMON_C_COMMON_TRACER_H
 #define VASK_COMMON_C_COMMON_TRACER_H

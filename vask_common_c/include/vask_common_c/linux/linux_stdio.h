@@ -1,4 +1,5 @@
 /* The stdio stream type that the support library hands out: the C FILE. */
+/* Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h. */
 #ifndef VASK_COMMON_C_LINUX_LINUX_STDIO_H
 #define VASK_COMMON_C_LINUX_LINUX_STDIO_H
 
