@@ -212,8 +212,9 @@ VASK_INITIALIZATION_LOOKUP_API int VaskInitializationLookup_set(
  * Removes every member pKey of the logical section pSection (all repeats, so
  * that no earlier one becomes the value) and gives their number in *pRemoved
  * (pRemoved may be null); 16, and 0 in *pRemoved, when there is none. Sections
- * left without members stay in the queue. Removing never allocates and cannot
- * fail once the arguments are good.
+ * left without members stay in the queue. It keeps a small list of where the
+ * removed members stood, so that a failure (5 for that list, or a queue
+ * operation's code) is traced and returned with the queue as it was.
  */
 VASK_INITIALIZATION_LOOKUP_API int VaskInitializationLookup_remove(
     VaskCommonDQueueHandle_t hQueueSection, const char* pSection, const char* pKey,

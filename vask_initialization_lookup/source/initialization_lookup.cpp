@@ -24,12 +24,21 @@ using Member_t = VaskInitializationMember_t;
 
 constexpr char kNoName[] = "";
 
+// The item at `index`, or null past the end. A failing VaskCommonDQueue_at
+// within the length also ends the walk, and leaves its code in *pResult so
+// that the walk's caller reports it rather than a partial answer.
 template <typename T>
-T* item_at(VaskCommonDQueueHandle_t hQueue, size_t index) {
+T* item_at(VaskCommonDQueueHandle_t hQueue, size_t index, int* pResult) {
   void* pItem = nullptr;
-  return VaskCommonDQueue_at(hQueue, index, &pItem) == VaskCommonError_Success
-             ? static_cast<T*>(pItem)
-             : nullptr;
+  if (index >= VaskCommonDQueue_length(hQueue)) {
+    return nullptr;
+  }
+  const int result = VaskCommonDQueue_at(hQueue, index, &pItem);
+  if (result != VaskCommonError_Success) {
+    *pResult = result;  // kept: a later access that works does not hide it
+    return nullptr;
+  }
+  return static_cast<T*>(pItem);
 }
 
 // The name of the logical section a section belongs to, given the name in
@@ -46,17 +55,20 @@ bool section_shows(const Section_t* pSection) {
   return pSection->pHeader != nullptr || VaskCommonDQueue_length(pSection->hMember) > 0;
 }
 
-// Calls visit(section) for every section of the logical section pName, in order.
+// Calls visit(section) for every section of the logical section pName, in
+// order; the code of a failed queue access, else 0.
 template <typename Visit_t>
-void sections_visit(VaskCommonDQueueHandle_t hQueue, const char* pName, Visit_t visit) {
+int sections_visit(VaskCommonDQueueHandle_t hQueue, const char* pName, Visit_t visit) {
+  int result = VaskCommonError_Success;
   const char* pCurrent = nullptr;
   Section_t* pSection = nullptr;
-  for (size_t i = 0; (pSection = item_at<Section_t>(hQueue, i)) != nullptr; ++i) {
+  for (size_t i = 0; (pSection = item_at<Section_t>(hQueue, i, &result)) != nullptr; ++i) {
     pCurrent = section_name(pSection, pCurrent);
     if (std::strcmp(pCurrent, pName) == 0) {
       visit(pSection);
     }
   }
+  return result;
 }
 
 bool isBlank(char character) {
@@ -82,17 +94,19 @@ KeyMatch_t key_match(const char* pKey, const char* pWanted) {
 }
 
 struct Found_t {
-  Member_t* pExact = nullptr;  // the last member with the key
-  Member_t* pNear = nullptr;   // the last member with the key and trailing blanks
-  Section_t* pLast = nullptr;  // the last section of the logical section
+  Member_t* pExact = nullptr;            // the last member with the key
+  Member_t* pNear = nullptr;             // the last member with the key and trailing blanks
+  Section_t* pLast = nullptr;            // the last section of the logical section
+  int result = VaskCommonError_Success;  // a failed queue access
 };
 
 Found_t members_find(VaskCommonDQueueHandle_t hQueue, const char* pSection, const char* pKey) {
   Found_t found;
-  sections_visit(hQueue, pSection, [&found, pKey](Section_t* pEach) {
+  const int result = sections_visit(hQueue, pSection, [&found, pKey](Section_t* pEach) {
     found.pLast = pEach;
     Member_t* pMember = nullptr;
-    for (size_t i = 0; (pMember = item_at<Member_t>(pEach->hMember, i)) != nullptr; ++i) {
+    for (size_t i = 0; (pMember = item_at<Member_t>(pEach->hMember, i, &found.result)) != nullptr;
+         ++i) {
       const KeyMatch_t match = key_match(pMember->pKey, pKey);
       if (match == KeyMatch_t::Exact) {
         found.pExact = pMember;
@@ -101,6 +115,9 @@ Found_t members_find(VaskCommonDQueueHandle_t hQueue, const char* pSection, cons
       }
     }
   });
+  if (found.result == VaskCommonError_Success) {
+    found.result = result;
+  }
   return found;
 }
 
@@ -175,6 +192,9 @@ int member_lookup(VaskCommonDQueueHandle_t hQueue, const char* pSection, const c
     return VaskCommonError_InvalidArgument;
   }
   const Found_t found = members_find(hQueue, pSection, pKey);
+  if (found.result != VaskCommonError_Success) {
+    return found.result;
+  }
   if (found.pExact != nullptr) {
     *ppMember = found.pExact;
     return VaskCommonError_Success;
@@ -331,32 +351,91 @@ int section_add(VaskCommonDQueueHandle_t hQueue, const char* pName, const char* 
   return result;
 }
 
-// Removes the members pKey of one section, counting them into *pRemoved.
-// Removing at a valid position cannot fail; a failure is still traced.
-int members_remove(Section_t* pSection, const char* pKey, size_t* pRemoved) {
-  for (size_t i = VaskCommonDQueue_length(pSection->hMember); i-- > 0;) {
-    const Member_t* pMember = item_at<Member_t>(pSection->hMember, i);
-    if (pMember == nullptr || key_match(pMember->pKey, pKey) != KeyMatch_t::Exact) {
-      continue;
-    }
+// The members taken out by one removal, with where each stood: put back when
+// a later step fails, so that a failed removal changes nothing; released once
+// all are out.
+class TakenList {
+ public:
+  explicit TakenList(size_t capacity)
+      : pTaken_(static_cast<Taken_t*>(std::calloc(capacity, sizeof(Taken_t)))),
+        capacity_(capacity) {}
+  ~TakenList() { std::free(pTaken_); }
+  TakenList(const TakenList&) = delete;
+  TakenList& operator=(const TakenList&) = delete;
+
+  bool isAllocated() const { return pTaken_ != nullptr; }
+  size_t count() const { return count_; }
+  int take(VaskCommonDQueueHandle_t hMember, size_t index) {
     void* pItem = nullptr;
-    const int result = VaskCommonDQueue_remove(pSection->hMember, i, &pItem);
-    if (result != VaskCommonError_Success) {
-      VASK_TRACE_ERROR(result);
-      return result;
+    const int result = count_ < capacity_ ? VaskCommonDQueue_remove(hMember, index, &pItem)
+                                          : VaskCommonError_InvalidArgument;
+    if (result == VaskCommonError_Success) {
+      pTaken_[count_++] = {hMember, index, pItem};
     }
-    auto* pRemovedMember = static_cast<Member_t*>(pItem);
-    (void)VaskInitializationMember_delete(&pRemovedMember);
-    ++*pRemoved;
+    return result;
   }
-  return VaskCommonError_Success;
+  // The last taken goes back first, each into the slot it left, so no queue grows.
+  void putBack() {
+    for (; count_ > 0; --count_) {
+      Taken_t& taken = pTaken_[count_ - 1];
+      (void)VaskCommonDQueue_insert(taken.hMember, taken.index, &taken.pItem);
+    }
+  }
+  void release() {
+    for (; count_ > 0; --count_) {
+      auto* pMember = static_cast<Member_t*>(pTaken_[count_ - 1].pItem);
+      (void)VaskInitializationMember_delete(&pMember);
+    }
+  }
+
+ private:
+  struct Taken_t {
+    VaskCommonDQueueHandle_t hMember;
+    size_t index;
+    void* pItem;
+  };
+  Taken_t* pTaken_;
+  size_t capacity_;
+  size_t count_ = 0;
+};
+
+// How many members pKey the logical section pSection has, or a failed access's code.
+int members_count(VaskCommonDQueueHandle_t hQueue, const char* pSection, const char* pKey,
+                  size_t* pCount) {
+  int result = VaskCommonError_Success;
+  const int walked = sections_visit(hQueue, pSection, [&](Section_t* pEach) {
+    const Member_t* pMember = nullptr;
+    for (size_t i = 0; (pMember = item_at<Member_t>(pEach->hMember, i, &result)) != nullptr; ++i) {
+      *pCount += key_match(pMember->pKey, pKey) == KeyMatch_t::Exact ? 1 : 0;
+    }
+  });
+  return result != VaskCommonError_Success ? result : walked;
+}
+
+// Takes the members pKey of the logical section out, each section from its back
+// so that the positions still to visit stay where they were.
+int members_take(VaskCommonDQueueHandle_t hQueue, const char* pSection, const char* pKey,
+                 TakenList* pTaken) {
+  int result = VaskCommonError_Success;
+  const int walked = sections_visit(hQueue, pSection, [&](Section_t* pEach) {
+    for (size_t i = VaskCommonDQueue_length(pEach->hMember);
+         result == VaskCommonError_Success && i-- > 0;) {
+      const Member_t* pMember = item_at<Member_t>(pEach->hMember, i, &result);
+      if (pMember != nullptr && key_match(pMember->pKey, pKey) == KeyMatch_t::Exact) {
+        result = pTaken->take(pEach->hMember, i);
+      }
+    }
+  });
+  return result != VaskCommonError_Success ? result : walked;
 }
 
 // Whether a section before position `end` shows the logical section pName.
-bool name_shownBefore(VaskCommonDQueueHandle_t hQueue, const char* pName, size_t end) {
+bool name_shownBefore(VaskCommonDQueueHandle_t hQueue, const char* pName, size_t end,
+                      int* pResult) {
   const char* pCurrent = nullptr;
   const Section_t* pSection = nullptr;
-  for (size_t i = 0; i < end && (pSection = item_at<Section_t>(hQueue, i)) != nullptr; ++i) {
+  for (size_t i = 0; i < end && (pSection = item_at<Section_t>(hQueue, i, pResult)) != nullptr;
+       ++i) {
     pCurrent = section_name(pSection, pCurrent);
     if (section_shows(pSection) && std::strcmp(pCurrent, pName) == 0) {
       return true;
@@ -413,8 +492,12 @@ extern "C" int VaskInitializationLookup_hasSection(VaskCommonDQueueHandle_t hQue
     return VaskCommonError_InvalidArgument;
   }
   bool isShown = false;
-  sections_visit(hQueueSection, pSection,
-                 [&isShown](const Section_t* pEach) { isShown = isShown || section_shows(pEach); });
+  const int result = sections_visit(hQueueSection, pSection, [&isShown](const Section_t* pEach) {
+    isShown = isShown || section_shows(pEach);
+  });
+  if (result != VaskCommonError_Success) {
+    return result;
+  }
   return isShown ? VaskCommonError_Success : VaskCommonError_NoEntry;
 }
 
@@ -424,18 +507,23 @@ extern "C" int VaskInitializationLookup_sectionNext(VaskCommonDQueueHandle_t hQu
   if (hQueueSection == 0 || pCursor == nullptr || ppName == nullptr) {
     return VaskCommonError_InvalidArgument;
   }
+  int result = VaskCommonError_Success;
   const Section_t* pSection = nullptr;
-  for (; (pSection = item_at<Section_t>(hQueueSection, pCursor->section)) != nullptr;
+  for (; (pSection = item_at<Section_t>(hQueueSection, pCursor->section, &result)) != nullptr;
        ++pCursor->section) {
     pCursor->pName = section_name(pSection, pCursor->pName);
-    if (section_shows(pSection) &&
-        !name_shownBefore(hQueueSection, pCursor->pName, pCursor->section)) {
+    const bool isNew = section_shows(pSection) &&
+                       !name_shownBefore(hQueueSection, pCursor->pName, pCursor->section, &result);
+    if (result != VaskCommonError_Success) {
+      return result;
+    }
+    if (isNew) {
       *ppName = pCursor->pName;
       ++pCursor->section;
       return VaskCommonError_Success;
     }
   }
-  return VaskCommonError_NoEntry;
+  return result != VaskCommonError_Success ? result : VaskCommonError_NoEntry;
 }
 
 extern "C" int VaskInitializationLookup_memberNext(VaskCommonDQueueHandle_t hQueueSection,
@@ -445,22 +533,26 @@ extern "C" int VaskInitializationLookup_memberNext(VaskCommonDQueueHandle_t hQue
   if (hQueueSection == 0 || pCursor == nullptr || ppMember == nullptr) {
     return VaskCommonError_InvalidArgument;
   }
+  int result = VaskCommonError_Success;
   const Section_t* pEach = nullptr;
-  for (; (pEach = item_at<Section_t>(hQueueSection, pCursor->section)) != nullptr;
+  for (; (pEach = item_at<Section_t>(hQueueSection, pCursor->section, &result)) != nullptr;
        ++pCursor->section, pCursor->member = 0) {
     // Looking at the same section again gives the same name.
     pCursor->pName = section_name(pEach, pCursor->pName);
     if (pSection != nullptr && std::strcmp(pCursor->pName, pSection) != 0) {
       continue;
     }
-    Member_t* pMember = item_at<Member_t>(pEach->hMember, pCursor->member);
+    Member_t* pMember = item_at<Member_t>(pEach->hMember, pCursor->member, &result);
+    if (result != VaskCommonError_Success) {
+      return result;
+    }
     if (pMember != nullptr) {
       ++pCursor->member;
       *ppMember = pMember;
       return VaskCommonError_Success;
     }
   }
-  return VaskCommonError_NoEntry;
+  return result != VaskCommonError_Success ? result : VaskCommonError_NoEntry;
 }
 
 extern "C" int VaskInitializationLookup_parseInteger(const char* pBegin, const char* pEnd,
@@ -616,6 +708,10 @@ extern "C" int VaskInitializationLookup_set(VaskCommonDQueueHandle_t hQueueSecti
     return VaskCommonError_InvalidArgument;
   }
   const Found_t found = members_find(hQueueSection, pSection, pKey);
+  if (found.result != VaskCommonError_Success) {
+    VASK_TRACE_ERROR(found.result);
+    return found.result;
+  }
   if (found.pExact != nullptr) {
     return value_replace(found.pExact, pValue);
   }
@@ -631,18 +727,29 @@ extern "C" int VaskInitializationLookup_remove(VaskCommonDQueueHandle_t hQueueSe
   if (hQueueSection == 0 || pSection == nullptr || pKey == nullptr) {
     return VaskCommonError_InvalidArgument;
   }
-  size_t removed = 0;
-  int result = VaskCommonError_Success;
-  sections_visit(hQueueSection, pSection, [&](Section_t* pEach) {
-    if (result == VaskCommonError_Success) {
-      result = members_remove(pEach, pKey, &removed);
-    }
-  });
+  size_t count = 0;
+  int result = members_count(hQueueSection, pSection, pKey, &count);
   if (pRemoved != nullptr) {
-    *pRemoved = removed;
+    *pRemoved = 0;
+  }
+  if (result == VaskCommonError_Success && count == 0) {
+    return VaskCommonError_NoEntry;
+  }
+  TakenList taken(count);
+  if (result == VaskCommonError_Success && !taken.isAllocated()) {
+    result = VaskCommonError_NoMemory;
+  }
+  if (result == VaskCommonError_Success) {
+    result = members_take(hQueueSection, pSection, pKey, &taken);
   }
   if (result != VaskCommonError_Success) {
+    taken.putBack();
+    VASK_TRACE_ERROR(result);
     return result;
   }
-  return removed > 0 ? VaskCommonError_Success : VaskCommonError_NoEntry;
+  if (pRemoved != nullptr) {
+    *pRemoved = taken.count();
+  }
+  taken.release();
+  return VaskCommonError_Success;
 }
