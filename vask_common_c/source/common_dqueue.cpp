@@ -81,6 +81,23 @@ void*& queue_slot(DQueue_t* pQueue, size_t index) {
   return pQueue->ppItem[(pQueue->head + index) & (pQueue->capacity - 1)];
 }
 
+// The checks every positional operation shares (a queue, an item pointer, and
+// a position within the items, or also just past them when isEndAllowed), then
+// operation(queue) under the queue's lock.
+template <typename Operation_t>
+int queue_atPosition(VaskCommonDQueueHandle_t handle, size_t index, void** ppData,
+                     bool isEndAllowed, Operation_t operation) {
+  DQueue_t* pQueue = queue_from(handle);
+  if (pQueue == nullptr || ppData == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  const Lock lock(pQueue);
+  if (index > pQueue->count || (index == pQueue->count && !isEndAllowed)) {
+    return VaskCommonError_InvalidArgument;
+  }
+  return operation(pQueue);
+}
+
 int mutex_create(pthread_mutex_t** ppMutex) {
   auto* pMutex = static_cast<pthread_mutex_t*>(std::calloc(1, sizeof(pthread_mutex_t)));
   if (pMutex == nullptr) {
@@ -185,71 +202,53 @@ extern "C" int VaskCommonDQueue_popFront(VaskCommonDQueueHandle_t handle, void**
 }
 
 extern "C" int VaskCommonDQueue_at(VaskCommonDQueueHandle_t handle, size_t index, void** ppData) {
-  DQueue_t* pQueue = queue_from(handle);
-  if (pQueue == nullptr || ppData == nullptr) {
-    return VaskCommonError_InvalidArgument;
-  }
-  const Lock lock(pQueue);
-  if (index >= pQueue->count) {
-    return VaskCommonError_InvalidArgument;
-  }
-  *ppData = queue_slot(pQueue, index);
-  return VaskCommonError_Success;
+  return queue_atPosition(handle, index, ppData, false, [index, ppData](DQueue_t* pQueue) -> int {
+    *ppData = queue_slot(pQueue, index);
+    return VaskCommonError_Success;
+  });
 }
 
 extern "C" int VaskCommonDQueue_insert(VaskCommonDQueueHandle_t handle, size_t index,
                                        void** ppData) {
-  DQueue_t* pQueue = queue_from(handle);
-  if (pQueue == nullptr || ppData == nullptr) {
-    return VaskCommonError_InvalidArgument;
-  }
-  const Lock lock(pQueue);
-  if (index > pQueue->count) {
-    return VaskCommonError_InvalidArgument;
-  }
-  if (pQueue->count == pQueue->capacity) {
-    const int result = queue_grow(pQueue);
-    if (result != VaskCommonError_Success) {
-      return result;
+  return queue_atPosition(handle, index, ppData, true, [index, ppData](DQueue_t* pQueue) -> int {
+    if (pQueue->count == pQueue->capacity) {
+      const int result = queue_grow(pQueue);
+      if (result != VaskCommonError_Success) {
+        return result;
+      }
     }
-  }
-  if (index < pQueue->count / 2) {
-    // The front part moves one slot towards the front.
-    pQueue->head = (pQueue->head + pQueue->capacity - 1) & (pQueue->capacity - 1);
-    for (size_t i = 0; i < index; ++i) {
-      queue_slot(pQueue, i) = queue_slot(pQueue, i + 1);
+    if (index < pQueue->count / 2) {
+      // The front part moves one slot towards the front.
+      pQueue->head = (pQueue->head + pQueue->capacity - 1) & (pQueue->capacity - 1);
+      for (size_t i = 0; i < index; ++i) {
+        queue_slot(pQueue, i) = queue_slot(pQueue, i + 1);
+      }
+    } else {
+      for (size_t i = pQueue->count; i > index; --i) {
+        queue_slot(pQueue, i) = queue_slot(pQueue, i - 1);
+      }
     }
-  } else {
-    for (size_t i = pQueue->count; i > index; --i) {
-      queue_slot(pQueue, i) = queue_slot(pQueue, i - 1);
-    }
-  }
-  queue_slot(pQueue, index) = *ppData;
-  ++pQueue->count;
-  return VaskCommonError_Success;
+    queue_slot(pQueue, index) = *ppData;
+    ++pQueue->count;
+    return VaskCommonError_Success;
+  });
 }
 
 extern "C" int VaskCommonDQueue_remove(VaskCommonDQueueHandle_t handle, size_t index,
                                        void** ppData) {
-  DQueue_t* pQueue = queue_from(handle);
-  if (pQueue == nullptr || ppData == nullptr) {
-    return VaskCommonError_InvalidArgument;
-  }
-  const Lock lock(pQueue);
-  if (index >= pQueue->count) {
-    return VaskCommonError_InvalidArgument;
-  }
-  *ppData = queue_slot(pQueue, index);
-  if (index < pQueue->count / 2) {
-    for (size_t i = index; i > 0; --i) {
-      queue_slot(pQueue, i) = queue_slot(pQueue, i - 1);
+  return queue_atPosition(handle, index, ppData, false, [index, ppData](DQueue_t* pQueue) -> int {
+    *ppData = queue_slot(pQueue, index);
+    if (index < pQueue->count / 2) {
+      for (size_t i = index; i > 0; --i) {
+        queue_slot(pQueue, i) = queue_slot(pQueue, i - 1);
+      }
+      pQueue->head = (pQueue->head + 1) & (pQueue->capacity - 1);
+    } else {
+      for (size_t i = index; i + 1 < pQueue->count; ++i) {
+        queue_slot(pQueue, i) = queue_slot(pQueue, i + 1);
+      }
     }
-    pQueue->head = (pQueue->head + 1) & (pQueue->capacity - 1);
-  } else {
-    for (size_t i = index; i + 1 < pQueue->count; ++i) {
-      queue_slot(pQueue, i) = queue_slot(pQueue, i + 1);
-    }
-  }
-  --pQueue->count;
-  return VaskCommonError_Success;
+    --pQueue->count;
+    return VaskCommonError_Success;
+  });
 }
