@@ -1,5 +1,6 @@
 #include "libraries.h"
 
+#include <initialization_lookup.h>
 #include <initialization_member.h>
 #include <initialization_reader.h>
 #include <initialization_section.h>
@@ -41,16 +42,9 @@ void output_free(Output_t* pOutput) {
 // ---------------------------------------------------------------------------
 // Ours: a section queue that releases its sections when it is closed.
 
-int section_deleteItem(void** ppData) {
-  auto* pSection = static_cast<VaskInitializationSection_t*>(*ppData);
-  const int result = VaskInitializationSection_delete(&pSection);
-  *ppData = pSection;
-  return result;
-}
-
 VaskCommonDQueueHandle_t queue_open() {
   VaskCommonDQueueOpenParam_t param{};
-  param.pDeleteDataHandler = section_deleteItem;
+  param.pDeleteDataHandler = VaskInitializationLookup_sectionDelete;
   VaskCommonDQueueHandle_t hQueue = 0;
   return VaskCommonDQueue_open(&param, &hQueue) == 0 ? hQueue : 0;
 }

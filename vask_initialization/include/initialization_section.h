@@ -8,9 +8,10 @@
  * Passing VaskInitializationSection_delete as that handler means a cast function
  * pointer (the handler takes void**), which relies on the platform's calling
  * convention. The portable form is an adapter of the handler's own type; the
- * lookup library exports one as VaskInitializationLookup_sectionDelete:
+ * lookup library exports it; a host that links only this library writes it
+ * under the same name:
  *
- *   static int section_deleteItem(void** ppData) {
+ *   static int VaskInitializationLookup_sectionDelete(void** ppData) {
  *     VaskInitializationSection_t* pSection = *ppData;
  *     int result = VaskInitializationSection_delete(&pSection);
  *     *ppData = pSection;
