@@ -22,9 +22,10 @@ struct {
   int code;
 } gState{FaultPoint::Count, FaultPoint::Count, 0, 0, 0};
 
-// Counts a call of `point` and says whether it is the one to fail.
+// Counts a call of `point` and says whether it is the one to fail. Disarmed, it
+// only reads, so threads may call the support functions meanwhile.
 bool fault_take(FaultPoint point) {
-  if (gState.fired != FaultPoint::Count ||
+  if (gState.nth == 0 || gState.fired != FaultPoint::Count ||
       (gState.point != FaultPoint::Count && point != gState.point) ||
       ++gState.calls != gState.nth) {
     return false;
