@@ -382,7 +382,10 @@ extern "C" int VaskCommonBuffer_load2(const char* pFilename, size_t offset, size
     hint = size;
   }
   // Past the end of a regular file the seek succeeds, and nothing is left to read.
-  const auto position = static_cast<off_t>(offset < size_t{INT64_MAX} ? offset : size_t{INT64_MAX});
+  // off_t has 64 bits, also on 32-bit targets (built with 64-bit file offsets).
+  const uintmax_t wanted = offset;
+  const auto position =
+      static_cast<off_t>(wanted < uintmax_t{INT64_MAX} ? wanted : uintmax_t{INT64_MAX});
   if (offset != 0 && ::lseek(file.get(), position, SEEK_SET) < 0) {
     return error_fromErrno(errno);
   }
