@@ -95,8 +95,10 @@ TEST(DQueue, GrowsWhileWrappedAndFailsWithoutChanges) {
       std::vector<int>(
           {VaskCommonDQueue_at(handle, 9, &pItem), VaskCommonDQueue_insert(handle, 10, &pItem),
            VaskCommonDQueue_remove(handle, 9, &pItem), VaskCommonDQueue_remove(handle, 0, nullptr),
-           VaskCommonDQueue_popFront(handle, nullptr), VaskCommonDQueue_popFront(0, &pItem)}),
-      std::vector<int>(6, 13));
+           VaskCommonDQueue_popFront(handle, nullptr), VaskCommonDQueue_popFront(0, &pItem),
+           VaskCommonDQueue_pushBack(handle, nullptr), VaskCommonDQueue_pushBack(0, &pItem),
+           VaskCommonDQueue_close(nullptr)}),
+      std::vector<int>(9, 13));
   EXPECT_EQ(pItem, reinterpret_cast<void*>(9));
   EXPECT_EQ(items(handle), (std::vector<uintptr_t>{1, 2, 3, 4, 5, 6, 9, 7, 8}));
   EXPECT_EQ(VaskCommonDQueue_close(&handle) | VaskCommonDQueue_close(&handle) | handle, 0U);
