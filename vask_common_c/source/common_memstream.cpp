@@ -12,8 +12,6 @@ constexpr size_t kFirstCapacity = 4096;
 // The stream's text, grown by the stream's write function. A write that cannot
 // grow it marks the stream failed, so that close never hands out a text with a
 // piece missing (stdio alone does not always report such a short write).
-// A failed write returns 0, never -1: stdio takes a negative count as a huge
-// one and copies past the caller's bytes.
 struct MemStream_t {
   VaskCommonStdioFile_t* pFile;
   char* pData;
@@ -42,6 +40,8 @@ bool text_reserve(MemStream_t* pStream, size_t wanted) {
   return true;
 }
 
+// A failed write returns 0, never -1: stdio takes a negative count as a huge
+// one and copies past the caller's bytes.
 ssize_t stream_write(void* pCookie, const char* pBytes, size_t size) {
   auto* pStream = static_cast<MemStream_t*>(pCookie);
   if (pStream->isFailed || size > SIZE_MAX - 1 - pStream->size ||
