@@ -182,14 +182,15 @@ TEST(Buffer, LoadsOrSavesAPartAndRefusesBadArguments) {
   vask::test::TempFolder folder;
   const std::string file = folder.write("a", "0123456789");
   std::string parts;  // each part loaded, and | for its closing zero byte
-  for (const auto& [offset, size] : {std::pair<size_t, size_t>{1, 4}, {8, 0}, {8, 9}, {20, 0}}) {
+  for (const auto& [offset, size] :
+       {std::pair<size_t, size_t>{1, 4}, {8, 0}, {8, 9}, {20, 0}, {SIZE_MAX, 0}}) {
     VaskCommonBuffer_t buffer{};
     EXPECT_EQ(VaskCommonBuffer_load2(file.c_str(), offset, size, &buffer), Ok);
     parts +=
         std::string(buffer.pBegin, buffer.size) + (buffer.pBegin[buffer.size] == 0 ? "|" : "?");
     std::free(buffer.pBegin);
   }
-  EXPECT_EQ(parts, "1234|89|89||");
+  EXPECT_EQ(parts, "1234|89|89|||");
   char text[] = "0123456789";
   VaskCommonBuffer_t full{text, 0, 10, nullptr, false}, broken{nullptr, 0, 1, nullptr, false};
   VaskCommonBuffer_t* pBuffer = &full;

@@ -382,15 +382,18 @@ extern "C" int VaskCommonBuffer_load2(const char* pFilename, size_t offset, size
     hint = size;
   }
   // Past the end of a regular file the seek succeeds, and nothing is left to read.
-  // off_t has 64 bits, also on 32-bit targets (built with 64-bit file offsets).
+  // Past the largest offset the filesystem allows it fails with EINVAL, and
+  // nothing is there either. off_t has 64 bits, also on 32-bit targets (built
+  // with 64-bit file offsets).
   const uintmax_t wanted = offset;
   const auto position =
       static_cast<off_t>(wanted < uintmax_t{INT64_MAX} ? wanted : uintmax_t{INT64_MAX});
-  if (offset != 0 && ::lseek(file.get(), position, SEEK_SET) < 0) {
+  const bool isBeyond = offset != 0 && ::lseek(file.get(), position, SEEK_SET) < 0;
+  if (isBeyond && errno != EINVAL) {
     return error_fromErrno(errno);
   }
   Text_t text;
-  const int result = descriptor_read(file.get(), size, hint, &text);
+  const int result = isBeyond ? text.reserve(0) : descriptor_read(file.get(), size, hint, &text);
   if (result != VaskCommonError_Success) {
     return result;
   }

@@ -37,8 +37,9 @@ VASK_COMMON_C_API int VaskCommonBuffer_delete(VaskCommonBuffer_t** ppBuffer);
 
 /*
  * Reads the file into the empty record pBuffer: `size` bytes from byte `offset`
- * on, or all bytes from `offset` to the end when `size` is 0. pBegin is non-null
- * afterwards, even for an empty file, and a zero byte stands at pBegin[size].
+ * on, or all bytes from `offset` to the end when `size` is 0; an offset at or
+ * past the end gives an empty text. pBegin is non-null afterwards, even for an
+ * empty file, and a zero byte stands at pBegin[size].
  * Files whose size reads as 0 (those of /proc) load whole. A record that already
  * holds bytes gives 13; a folder gives IsDirectory; a FIFO, device or socket
  * gives NotRegularFile at once, without waiting for a writer. On any failure the
