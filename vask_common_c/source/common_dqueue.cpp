@@ -22,6 +22,8 @@ struct DQueue_t {
   uint32_t capacity;  // a power of two
   VaskCommonDQueueDeleteDataHandler_t pDeleteDataHandler;
   pthread_mutex_t* pMutex;  // null unless the queue was opened thread-safe
+  const void* pOwner;       // the user-data slot: who set it, and what
+  void* pUserData;
   void* pInline[kInlineCapacity];
 };
 
@@ -251,4 +253,27 @@ extern "C" int VaskCommonDQueue_remove(VaskCommonDQueueHandle_t handle, size_t i
     --pQueue->count;
     return VaskCommonError_Success;
   });
+}
+
+extern "C" int VaskCommonDQueue_setUserData(VaskCommonDQueueHandle_t handle, const void* pOwner,
+                                            void* pData) {
+  DQueue_t* pQueue = queue_from(handle);
+  if (pQueue == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  const Lock lock(pQueue);
+  pQueue->pOwner = pData != nullptr ? pOwner : nullptr;
+  pQueue->pUserData = pData;
+  return VaskCommonError_Success;
+}
+
+extern "C" int VaskCommonDQueue_userData(VaskCommonDQueueHandle_t handle, const void* pOwner,
+                                         void** ppData) {
+  DQueue_t* pQueue = queue_from(handle);
+  if (pQueue == nullptr || ppData == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  const Lock lock(pQueue);
+  *ppData = pQueue->pOwner == pOwner && pOwner != nullptr ? pQueue->pUserData : nullptr;
+  return VaskCommonError_Success;
 }

@@ -76,6 +76,22 @@ VASK_COMMON_C_API int VaskCommonDQueue_insert(VaskCommonDQueueHandle_t handle, s
 VASK_COMMON_C_API int VaskCommonDQueue_remove(VaskCommonDQueueHandle_t handle, size_t index,
                                               void** ppData);
 
+/*
+ * One slot that the queue keeps for its owner: pOwner (any address unique to
+ * that owner, such as one of its own objects) and pData. A later call replaces
+ * both; a null pData empties the slot. The queue never reads pData and does not
+ * release it on close.
+ */
+VASK_COMMON_C_API int VaskCommonDQueue_setUserData(VaskCommonDQueueHandle_t handle,
+                                                   const void* pOwner, void* pData);
+
+/*
+ * *ppData gets what the slot holds when pOwner set it, else null: a pointer
+ * that another owner left there is never handed out.
+ */
+VASK_COMMON_C_API int VaskCommonDQueue_userData(VaskCommonDQueueHandle_t handle,
+                                                const void* pOwner, void** ppData);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,83 @@
+/*
+ * A file held for an edit: read whole in one version, optionally under an
+ * exclusive advisory lock, and replaced atomically only while it is still that
+ * version, so that nothing another writer did is ever overwritten silently.
+ *
+ * Reading refuses what load2 refuses (a folder gives IsDirectory; a FIFO,
+ * device or socket NotRegularFile, at once), stops at a ceiling (TooLarge), and
+ * reads again when the file changes while it is read (size or modification
+ * time), a bounded number of times, then gives FileChanged. System errors map
+ * through VaskCommonError_fromErrno.
+ *
+ * Saving follows the rules of VaskCommonBuffer_save2 (symbolic links followed
+ * only where the kernel would follow them for this process, the new bytes
+ * written into an unnamed file and named only just before the rename, mode,
+ * owner and attributes kept, file and folder synced).
+ * Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h.
+ */
+#ifndef VASK_COMMON_C_COMMON_FILE_H
+#define VASK_COMMON_C_COMMON_FILE_H
+
+#include <stdbool.h>
+#include <stddef.h>
+#include <stdint.h>
+
+#include <vask_common_c/common_buffer.h>
+#include <vask_common_c/common_export.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef uintptr_t VaskCommonFileHandle_t; /* 0 is no file */
+
+typedef struct VaskCommonFileOpenParam_t {
+  size_t maxSize; /* a larger file gives TooLarge (21) and is not read; 0: no ceiling */
+  bool isLocked;  /* hold flock(LOCK_EX) from before the read until close */
+  bool mayCreate; /* a missing file opens with an empty text; the first save creates it */
+} VaskCommonFileOpenParam_t;
+
+/*
+ * Opens pFilename into *pHandle (which must hold 0) and reads the file whole
+ * into the empty record pBuffer (a zero byte after the text, as load2 gives).
+ * With isLocked, takes the lock first and checks that the path still names the
+ * file it locked (a save of another editor renames a new file over it), and
+ * starts again if not. On a failure nothing is held and pBuffer is as it was.
+ */
+VASK_COMMON_C_API int VaskCommonFile_open(const char* pFilename,
+                                          const VaskCommonFileOpenParam_t* pParam,
+                                          VaskCommonFileHandle_t* pHandle,
+                                          VaskCommonBuffer_t* pBuffer);
+
+/*
+ * Replaces the file with the `size` bytes at pData, atomically, when it is still
+ * the version read (the same file at the path, of the same size and
+ * modification time): else FileChanged (20) and nothing is written. A file that
+ * was missing at open is created only if it is still missing: no empty file is
+ * ever left, whatever moment the process dies at. After a success the handle
+ * stands for the new file (locked, when the handle is), so that it can be saved
+ * again.
+ *
+ * Another writer that does not lock can still change the old file during the
+ * rename itself: that change is then in no file. The save notices it, returns
+ * FileChanged with the new bytes in place, and, when pLost is non-null, gives
+ * the old file's bytes as that writer left them in the empty record *pLost.
+ */
+VASK_COMMON_C_API int VaskCommonFile_save(VaskCommonFileHandle_t handle, const char* pData,
+                                          size_t size, VaskCommonBuffer_t* pLost);
+
+/* Releases the lock and the file and sets *pHandle to 0; a 0 handle is a no-op. */
+VASK_COMMON_C_API int VaskCommonFile_close(VaskCommonFileHandle_t* pHandle);
+
+/*
+ * Reads the open descriptor fd (a pipe, standard input, any file) until its end
+ * into the empty record pBuffer, a zero byte after the text. More than maxSize
+ * bytes (0: no ceiling) give TooLarge; on any failure pBuffer is as it was.
+ */
+VASK_COMMON_C_API int VaskCommonFile_read(int fd, size_t maxSize, VaskCommonBuffer_t* pBuffer);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VASK_COMMON_C_COMMON_FILE_H */
