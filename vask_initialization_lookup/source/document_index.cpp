@@ -1,0 +1,763 @@
+#include "document_index.h"
+
+#include <vask_common_c/common_error.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+namespace vask::document {
+
+const char kQueueOwner = 0;
+
+namespace {
+
+constexpr size_t kNotYet = SIZE_MAX;  // a line before the first part
+
+// The first of `stops` or a zero byte in [pFrom, pEnd), or pEnd; reading sees
+// nothing of a line after a zero byte.
+const char* bytes_findEither(const char* pFrom, const char* pEnd, char stop) {
+  while (pFrom < pEnd && *pFrom != stop && *pFrom != '\0') {
+    ++pFrom;
+  }
+  return pFrom;
+}
+
+const char* bytes_findValueEnd(const char* pFrom, const char* pEnd) {
+  while (pFrom < pEnd && *pFrom != ' ' && *pFrom != '#' && *pFrom != ';' && *pFrom != '\0') {
+    ++pFrom;
+  }
+  return pFrom;
+}
+
+// The first `wanted` in [pFrom, pEnd) before any zero byte, or null.
+const char* bytes_findBeforeZero(const char* pFrom, const char* pEnd, char wanted) {
+  const char* pFound = bytes_findEither(pFrom, pEnd, wanted);
+  return pFound < pEnd && *pFound == wanted ? pFound : nullptr;
+}
+
+// The trailing comment's marker, given where the value ends: the first '#'
+// after it, or when there is none the first ';'.
+const char* member_marker(const char* pValueEnd, const char* pEnd) {
+  if (pValueEnd == pEnd || *pValueEnd == '\0') {
+    return nullptr;
+  }
+  const char* pMarker = bytes_findBeforeZero(pValueEnd, pEnd, '#');
+  return pMarker != nullptr ? pMarker : bytes_findBeforeZero(pValueEnd, pEnd, ';');
+}
+
+LineKind_t kind_of(const char* pBody, const char* pEnd) {
+  if (pBody == pEnd) {
+    return LineKindBlank;
+  }
+  switch (*pBody) {
+    case '\0':
+      return LineKindEnd;
+    case '#':
+    case ';':
+      return LineKindComment;
+    case '[':
+      return LineKindHeader;
+    default:
+      return bytes_findBeforeZero(pBody, pEnd, '=') != nullptr ? LineKindMember
+                                                                : LineKindMalformed;
+  }
+}
+
+const char* body_of(const char* pBytes, const char* pEnd) {
+  while (pBytes < pEnd && byte_isBlank(*pBytes)) {
+    ++pBytes;
+  }
+  return pBytes;
+}
+
+const char* content_end(const char* pBytes, size_t size) {
+  return size > 0 && pBytes[size - 1] == '\n' ? pBytes + size - 1 : pBytes + size;
+}
+
+// --- hash tables ------------------------------------------------------------
+
+template <typename Entry_t>
+size_t bucket_of(const Table_t<Entry_t>& table, uint64_t hash) {
+  return static_cast<size_t>(hash) & (table.bucketCount - 1);
+}
+
+template <typename Entry_t>
+void table_rehash(Table_t<Entry_t>* pTable, Entry_t** ppBucket, size_t bucketCount) {
+  Table_t<Entry_t> grown{ppBucket, bucketCount, 0};
+  for (size_t i = 0; i < pTable->bucketCount; ++i) {
+    for (Entry_t* pEntry = pTable->ppBucket[i]; pEntry != nullptr;) {
+      Entry_t* pNext = pEntry->pHashNext;
+      table_insert(&grown, pEntry);
+      pEntry = pNext;
+    }
+  }
+  std::free(static_cast<void*>(pTable->ppBucket));
+  *pTable = grown;
+}
+
+template <typename Entry_t>
+void table_release(Table_t<Entry_t>* pTable) {
+  std::free(static_cast<void*>(pTable->ppBucket));
+  *pTable = Table_t<Entry_t>{};
+}
+
+bool name_equals(const Logical_t& logical, const char* pName, size_t length) {
+  return logical.length == length && std::memcmp(logical.pName, pName, length) == 0;
+}
+
+// --- building ---------------------------------------------------------------
+
+size_t lines_count(const char* pText, size_t size) {
+  size_t count = 0;
+  for (const char* pAt = pText; pAt < pText + size;) {
+    const auto* pLineFeed =
+        static_cast<const char*>(std::memchr(pAt, '\n', static_cast<size_t>(pText + size - pAt)));
+    ++count;
+    pAt = pLineFeed != nullptr ? pLineFeed + 1 : pText + size;
+  }
+  return count;
+}
+
+// Cuts the text into the index's first block of lines, linked in order.
+void lines_cut(Index_t* pIndex, const char* pText, size_t size, size_t count) {
+  Line_t* pBlock = pIndex->pLineBlock;
+  const char* pAt = pText;
+  bool isRead = true;
+  for (size_t i = 0; i < count; ++i) {
+    Line_t& line = pBlock[i];
+    const auto* pLineFeed =
+        static_cast<const char*>(std::memchr(pAt, '\n', static_cast<size_t>(pText + size - pAt)));
+    const char* pNext = pLineFeed != nullptr ? pLineFeed + 1 : pText + size;
+    line.pBytes = pAt;
+    line.size = static_cast<size_t>(pNext - pAt);
+    line.isPooled = true;
+    line.number = i + 1;
+    line.pPrev = i > 0 ? &pBlock[i - 1] : nullptr;
+    line.pNext = i + 1 < count ? &pBlock[i + 1] : nullptr;
+    line.kind = isRead ? line_kind(line.pBytes, line.size) : LineKindUnread;
+    if (isRead && line.kind == LineKindEnd) {
+      pIndex->pEnd = &line;
+      isRead = false;
+    }
+    pAt = pNext;
+  }
+  pIndex->pHead = count > 0 ? &pBlock[0] : nullptr;
+  pIndex->pTail = count > 0 ? &pBlock[count - 1] : nullptr;
+}
+
+// The section's name as lookup reads it, given the name before it.
+int part_name(Index_t* pIndex, Part_t* pPart, Logical_t* pBefore) {
+  const char* pHeader = pPart->pSection->pHeader;
+  if (pHeader == nullptr && pBefore != nullptr) {
+    pPart->pLogical = pBefore;
+    return VaskCommonError_Success;
+  }
+  const char* pName = pHeader != nullptr ? pHeader : "";
+  return logical_get(pIndex, pName, std::strlen(pName), &pPart->pLogical);
+}
+
+// Checks the counts of the part that the lines gave against its section.
+bool part_matches(const VaskInitializationSection_t* pSection, size_t comments, size_t headers,
+                  size_t members) {
+  return comments == VaskCommonDQueue_length(pSection->hComment) &&
+         members == VaskCommonDQueue_length(pSection->hMember) &&
+         (headers > 0) == (pSection->pHeader != nullptr);
+}
+
+struct Tally_t {
+  size_t comments;
+  size_t headers;
+  size_t members;
+};
+
+// Moves on to the next section: the counts of the one before must match.
+int reading_next(Reading_t* pReading, size_t* pPart, Tally_t* pTally) {
+  if (*pPart != kNotYet && !part_matches(pReading->pParts[*pPart].pSection, pTally->comments,
+                                         pTally->headers, pTally->members)) {
+    return VaskCommonError_Failure;
+  }
+  const size_t next = *pPart == kNotYet ? 0 : *pPart + 1;
+  if (next >= pReading->sections) {
+    return VaskCommonError_Failure;
+  }
+  void* pItem = nullptr;
+  const int result = VaskCommonDQueue_at(pReading->hQueue, pReading->first + next, &pItem);
+  if (result != VaskCommonError_Success) {
+    return result;
+  }
+  pReading->pParts[next] = Part_t{};
+  pReading->pParts[next].pSection = static_cast<VaskInitializationSection_t*>(pItem);
+  *pPart = next;
+  *pTally = Tally_t{};
+  return VaskCommonError_Success;
+}
+
+// One read line into the part it belongs to.
+int reading_take(Reading_t* pReading, size_t line, size_t* pPart, Tally_t* pTally) {
+  const LineKind_t kind = pReading->ppLines[line]->kind;
+  if (kind != LineKindComment && kind != LineKindHeader && kind != LineKindMember) {
+    return VaskCommonError_Failure;  // the reader would have failed or stopped here
+  }
+  int result = VaskCommonError_Success;
+  const bool isOpen = *pPart != kNotYet && pTally->members > 0;
+  if ((kind == LineKindComment || kind == LineKindHeader) && (*pPart == kNotYet || isOpen)) {
+    result = reading_next(pReading, pPart, pTally);
+  } else if (kind == LineKindMember && *pPart == kNotYet) {
+    result = reading_next(pReading, pPart, pTally);
+  }
+  if (result != VaskCommonError_Success) {
+    return result;
+  }
+  pTally->comments += kind == LineKindComment ? 1 : 0;
+  pTally->headers += kind == LineKindHeader ? 1 : 0;
+  if (kind == LineKindMember) {
+    void* pItem = nullptr;
+    result = VaskCommonDQueue_at(pReading->pParts[*pPart].pSection->hMember, pTally->members++,
+                                 &pItem);
+    pReading->ppMembers[line] = static_cast<VaskInitializationMember_t*>(pItem);
+    pReading->pParts[*pPart].pLastMember = pReading->ppLines[line];
+  }
+  pReading->pPartOf[line] = *pPart;
+  return result;
+}
+
+// Lines, first and last, of each part; the lines before the first part are its own.
+void reading_bound(Reading_t* pReading) {
+  for (size_t line = 0; line < pReading->count; ++line) {
+    const size_t part = pReading->pPartOf[line] == kNotYet ? 0 : pReading->pPartOf[line];
+    pReading->pPartOf[line] = part;
+    if (pReading->pParts[part].pFirst == nullptr) {
+      pReading->pParts[part].pFirst = pReading->ppLines[line];
+    }
+    pReading->pParts[part].pLast = pReading->ppLines[line];
+  }
+}
+
+// Ties the block's lines to the parts and members that `reading` gave them.
+void lines_tie(Index_t* pIndex, Reading_t* pReading) {
+  for (size_t line = 0; line < pReading->count; ++line) {
+    Line_t* pLine = pReading->ppLines[line];
+    pLine->pPart = pReading->sections > 0 ? &pIndex->pPartBlock[pReading->pPartOf[line]] : nullptr;
+    pLine->pMember = pReading->ppMembers[line];
+    if (pLine->kind == LineKindMember) {
+      pLine->pLogical = pLine->pPart->pLogical;
+      member_link(pIndex, pLine, nullptr);
+    }
+  }
+}
+
+// The block of parts, linked in queue order and named.
+int parts_link(Index_t* pIndex) {
+  Logical_t* pBefore = nullptr;
+  for (size_t i = 0; i < pIndex->partCount; ++i) {
+    Part_t& part = pIndex->pPartBlock[i];
+    part.index = i;
+    part.isPooled = true;
+    part.pPrev = i > 0 ? &pIndex->pPartBlock[i - 1] : nullptr;
+    part.pNext = i + 1 < pIndex->partCount ? &pIndex->pPartBlock[i + 1] : nullptr;
+    const int result = part_name(pIndex, &part, pBefore);
+    if (result != VaskCommonError_Success) {
+      return result;
+    }
+    pBefore = part.pLogical;
+  }
+  pIndex->pFirstPart = pIndex->partCount > 0 ? &pIndex->pPartBlock[0] : nullptr;
+  pIndex->pLastPart = pIndex->partCount > 0 ? &pIndex->pPartBlock[pIndex->partCount - 1] : nullptr;
+  return VaskCommonError_Success;
+}
+
+// The read lines as an array, for reading_assign.
+struct ReadLines_t {
+  Line_t** ppLines = nullptr;
+  size_t* pPartOf = nullptr;
+  VaskInitializationMember_t** ppMembers = nullptr;
+  ReadLines_t() = default;
+  ReadLines_t(const ReadLines_t&) = delete;
+  ReadLines_t& operator=(const ReadLines_t&) = delete;
+  ~ReadLines_t() {
+    std::free(static_cast<void*>(ppLines));
+    std::free(pPartOf);
+    std::free(static_cast<void*>(ppMembers));
+  }
+  int allocate(size_t count) {
+    const size_t room = count > 0 ? count : 1;
+    ppLines = static_cast<Line_t**>(std::calloc(room, sizeof(Line_t*)));
+    pPartOf = static_cast<size_t*>(std::calloc(room, sizeof(size_t)));
+    ppMembers = static_cast<VaskInitializationMember_t**>(
+        std::calloc(room, sizeof(VaskInitializationMember_t*)));
+    return ppLines != nullptr && pPartOf != nullptr && ppMembers != nullptr
+               ? VaskCommonError_Success
+               : VaskCommonError_NoMemory;
+  }
+};
+
+int index_assign(Index_t* pIndex, VaskCommonDQueueHandle_t hQueue, size_t count) {
+  size_t read = 0;
+  for (Line_t* pLine = pIndex->pHead; pLine != nullptr && pLine->kind < LineKindEnd;
+       pLine = pLine->pNext) {
+    ++read;
+  }
+  ReadLines_t lines;
+  int result = lines.allocate(read);
+  if (result != VaskCommonError_Success) {
+    return result;
+  }
+  for (size_t i = 0; i < read; ++i) {
+    lines.ppLines[i] = &pIndex->pLineBlock[i];
+  }
+  Reading_t reading{lines.ppLines,      read,          hQueue,         0, count,
+                    pIndex->pPartBlock, lines.pPartOf, lines.ppMembers};
+  result = reading_assign(&reading);
+  if (result == VaskCommonError_Success) {
+    result = parts_link(pIndex);
+  }
+  if (result == VaskCommonError_Success) {
+    lines_tie(pIndex, &reading);
+  }
+  return result;
+}
+
+void lines_release(Index_t* pIndex) {
+  for (Line_t* pLine = pIndex->pHead; pLine != nullptr;) {
+    Line_t* pNext = pLine->pNext;
+    if (pLine->isOwnedBytes) {
+      std::free(const_cast<char*>(pLine->pBytes));
+    }
+    if (!pLine->isPooled) {
+      std::free(pLine);
+    }
+    pLine = pNext;
+  }
+}
+
+void parts_release(Index_t* pIndex) {
+  for (Part_t* pPart = pIndex->pFirstPart; pPart != nullptr;) {
+    Part_t* pNext = pPart->pNext;
+    if (!pPart->isPooled) {
+      std::free(pPart);
+    }
+    pPart = pNext;
+  }
+}
+
+template <typename Entry_t, typename Release_t>
+void table_each(Table_t<Entry_t>* pTable, Release_t release) {
+  for (size_t i = 0; i < pTable->bucketCount; ++i) {
+    for (Entry_t* pEntry = pTable->ppBucket[i]; pEntry != nullptr;) {
+      Entry_t* pNext = pEntry->pHashNext;
+      release(pEntry);
+      pEntry = pNext;
+    }
+  }
+}
+
+bool key_isPooled(const Index_t& index, const KeyEntry_t* pEntry) {
+  return index.pKeyBlock != nullptr && pEntry >= index.pKeyBlock &&
+         pEntry < index.pKeyBlock + index.keyBlockCount;
+}
+
+size_t key_length(const Line_t& line) {
+  const char* pKey = line.pMember->pKey != nullptr ? line.pMember->pKey : "";
+  return key_trimmedLength(pKey, std::strlen(pKey));
+}
+
+bool key_equals(const KeyEntry_t& entry, const char* pKey, size_t length) {
+  const Line_t& line = *entry.pFirst;
+  return key_length(line) == length &&
+         std::memcmp(line.pMember->pKey != nullptr ? line.pMember->pKey : "", pKey, length) == 0;
+}
+
+uint64_t key_hash(const Logical_t* pLogical, const char* pKey, size_t length) {
+  return bytes_hash(pKey, length) ^ (reinterpret_cast<uintptr_t>(pLogical) * 0x9e3779b97f4a7c15);
+}
+
+size_t members_count(const Index_t& index) {
+  size_t count = 0;
+  for (size_t i = 0; i < index.logicals.bucketCount; ++i) {
+    for (const Logical_t* pLogical = index.logicals.ppBucket[i]; pLogical != nullptr;
+         pLogical = pLogical->pHashNext) {
+      count += pLogical->memberCount;
+    }
+  }
+  return count;
+}
+
+}  // namespace
+
+// --- lines ------------------------------------------------------------------
+
+bool byte_isBlank(char character) {
+  return std::isspace(static_cast<unsigned char>(character)) != 0;
+}
+
+LineKind_t line_kind(const char* pBytes, size_t size) {
+  const char* pEnd = content_end(pBytes, size);
+  return kind_of(body_of(pBytes, pEnd), pEnd);
+}
+
+LineView_t line_view(const char* pBytes, size_t size) {
+  const char* pEnd = content_end(pBytes, size);
+  const char* pBody = body_of(pBytes, pEnd);
+  LineView_t view{};
+  view.kind = kind_of(pBody, pEnd);
+  view.body = static_cast<size_t>(pBody - pBytes);
+  view.content = static_cast<size_t>(pEnd - pBytes);
+  view.visible = static_cast<size_t>(bytes_findEither(pBody, pEnd, '\0') - pBytes);
+  if (view.kind != LineKindMember) {
+    return view;
+  }
+  const char* pEquals = bytes_findBeforeZero(pBody, pEnd, '=');
+  const char* pValueEnd = bytes_findValueEnd(pEquals + 1, pEnd);
+  const char* pMarker = member_marker(pValueEnd, pEnd);
+  view.equals = static_cast<size_t>(pEquals - pBytes);
+  view.valueEnd = static_cast<size_t>(pValueEnd - pBytes);
+  view.hasComment = pMarker != nullptr;
+  view.marker = pMarker != nullptr ? static_cast<size_t>(pMarker - pBytes) : view.visible;
+  return view;
+}
+
+void header_name(const Line_t& line, const char** ppName, size_t* pLength) {
+  const LineView_t view = line_view(line.pBytes, line.size);
+  const char* pName = line.pBytes + view.body + 1;
+  *ppName = pName;
+  *pLength =
+      static_cast<size_t>(bytes_findEither(pName, line.pBytes + view.content, ']') - pName);
+}
+
+bool line_hasLineFeed(const Line_t& line) {
+  return line.size > 0 && line.pBytes[line.size - 1] == '\n';
+}
+
+bool line_isCrlf(const Line_t& line) {
+  return line.size >= 2 && line.pBytes[line.size - 1] == '\n' && line.pBytes[line.size - 2] == '\r';
+}
+
+// Eight bytes at a time, the length first.
+uint64_t bytes_hash(const char* pBytes, size_t length) {
+  const auto mix = [](uint64_t hash, uint64_t word) {
+    hash = (hash ^ word) * 0xbf58476d1ce4e5b9;
+    return hash ^ (hash >> 31);
+  };
+  uint64_t hash = mix(0x243f6a8885a308d3, length);
+  size_t at = 0;
+  for (; at + sizeof(uint64_t) <= length; at += sizeof(uint64_t)) {
+    uint64_t word = 0;
+    std::memcpy(&word, pBytes + at, sizeof(word));
+    hash = mix(hash, word);
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, pBytes + at, length - at);
+  return mix(hash, tail);
+}
+
+size_t key_trimmedLength(const char* pKey, size_t length) {
+  while (length > 0 && byte_isBlank(pKey[length - 1])) {
+    --length;
+  }
+  return length;
+}
+
+// --- tables -----------------------------------------------------------------
+
+template <typename Entry_t>
+int table_reserve(Table_t<Entry_t>* pTable, size_t more) {
+  size_t wanted = pTable->bucketCount > 0 ? pTable->bucketCount : 64;
+  while (wanted < pTable->count + more) {
+    wanted *= 2;
+  }
+  if (wanted == pTable->bucketCount) {
+    return VaskCommonError_Success;
+  }
+  auto** ppBucket = static_cast<Entry_t**>(std::calloc(wanted, sizeof(Entry_t*)));
+  if (ppBucket == nullptr) {
+    return VaskCommonError_NoMemory;
+  }
+  table_rehash(pTable, ppBucket, wanted);
+  return VaskCommonError_Success;
+}
+
+template <typename Entry_t>
+void table_insert(Table_t<Entry_t>* pTable, Entry_t* pEntry) {
+  Entry_t*& pHead = pTable->ppBucket[bucket_of(*pTable, pEntry->hash)];
+  pEntry->pHashNext = pHead;
+  pHead = pEntry;
+  ++pTable->count;
+}
+
+template <typename Entry_t>
+void table_remove(Table_t<Entry_t>* pTable, Entry_t* pEntry) {
+  for (Entry_t** ppAt = &pTable->ppBucket[bucket_of(*pTable, pEntry->hash)]; *ppAt != nullptr;
+       ppAt = &(*ppAt)->pHashNext) {
+    if (*ppAt == pEntry) {
+      *ppAt = pEntry->pHashNext;
+      --pTable->count;
+      return;
+    }
+  }
+}
+
+template int table_reserve(Table_t<KeyEntry_t>*, size_t);
+template void table_insert(Table_t<KeyEntry_t>*, KeyEntry_t*);
+
+// --- logical sections and keys ---------------------------------------------
+
+Logical_t* logical_find(const Index_t& index, const char* pName, size_t length) {
+  if (index.logicals.bucketCount == 0) {
+    return nullptr;
+  }
+  const uint64_t hash = bytes_hash(pName, length);
+  for (Logical_t* pLogical = index.logicals.ppBucket[bucket_of(index.logicals, hash)];
+       pLogical != nullptr; pLogical = pLogical->pHashNext) {
+    if (pLogical->hash == hash && name_equals(*pLogical, pName, length)) {
+      return pLogical;
+    }
+  }
+  return nullptr;
+}
+
+int logical_get(Index_t* pIndex, const char* pName, size_t length, Logical_t** ppLogical) {
+  *ppLogical = logical_find(*pIndex, pName, length);
+  if (*ppLogical != nullptr) {
+    return VaskCommonError_Success;
+  }
+  int result = table_reserve(&pIndex->logicals, 1);
+  auto* pLogical = static_cast<Logical_t*>(std::calloc(1, sizeof(Logical_t)));
+  char* pCopy = static_cast<char*>(std::calloc(length + 1, 1));
+  if (result != VaskCommonError_Success || pLogical == nullptr || pCopy == nullptr) {
+    std::free(pLogical);
+    std::free(pCopy);
+    return VaskCommonError_NoMemory;
+  }
+  std::memcpy(pCopy, pName, length);
+  *pLogical = Logical_t{};
+  pLogical->pName = pCopy;
+  pLogical->length = length;
+  pLogical->hash = bytes_hash(pName, length);
+  table_insert(&pIndex->logicals, pLogical);
+  *ppLogical = pLogical;
+  return VaskCommonError_Success;
+}
+
+KeyEntry_t* key_find(const Index_t& index, const Logical_t* pLogical, const char* pKey,
+                     size_t length) {
+  if (index.keys.bucketCount == 0 || pLogical == nullptr) {
+    return nullptr;
+  }
+  const uint64_t hash = key_hash(pLogical, pKey, length);
+  for (KeyEntry_t* pEntry = index.keys.ppBucket[bucket_of(index.keys, hash)]; pEntry != nullptr;
+       pEntry = pEntry->pHashNext) {
+    if (pEntry->hash == hash && pEntry->pLogical == pLogical && key_equals(*pEntry, pKey, length)) {
+      return pEntry;
+    }
+  }
+  return nullptr;
+}
+
+void member_link(Index_t* pIndex, Line_t* pLine, KeyEntry_t* pKey) {
+  Logical_t* pLogical = pLine->pLogical;
+  pLine->pLogicalPrev = pLogical->pLastMember;
+  pLine->pLogicalNext = nullptr;
+  (pLogical->pLastMember != nullptr ? pLogical->pLastMember->pLogicalNext
+                                    : pLogical->pFirstMember) = pLine;
+  pLogical->pLastMember = pLine;
+  ++pLogical->memberCount;
+  pLine->pKey = pKey;
+  if (pKey == nullptr) {
+    return;
+  }
+  if (pKey->pFirst == nullptr) {  // a new entry: the line gives it its key
+    pKey->pFirst = pLine;
+    pKey->pLast = pLine;
+    pLine->pKeyPrev = nullptr;
+    pLine->pKeyNext = nullptr;
+    table_insert(&pIndex->keys, pKey);
+    return;
+  }
+  pLine->pKeyPrev = pKey->pLast;
+  pLine->pKeyNext = nullptr;
+  pKey->pLast->pKeyNext = pLine;
+  pKey->pLast = pLine;
+}
+
+void member_unlink(Index_t* pIndex, Line_t* pLine) {
+  Logical_t* pLogical = pLine->pLogical;
+  (pLine->pLogicalPrev != nullptr ? pLine->pLogicalPrev->pLogicalNext : pLogical->pFirstMember) =
+      pLine->pLogicalNext;
+  (pLine->pLogicalNext != nullptr ? pLine->pLogicalNext->pLogicalPrev : pLogical->pLastMember) =
+      pLine->pLogicalPrev;
+  --pLogical->memberCount;
+  KeyEntry_t* pKey = pLine->pKey;
+  if (pKey == nullptr) {
+    return;
+  }
+  (pLine->pKeyPrev != nullptr ? pLine->pKeyPrev->pKeyNext : pKey->pFirst) = pLine->pKeyNext;
+  (pLine->pKeyNext != nullptr ? pLine->pKeyNext->pKeyPrev : pKey->pLast) = pLine->pKeyPrev;
+  pLine->pKey = nullptr;
+  if (pKey->pFirst == nullptr) {  // no line names it any more
+    table_remove(&pIndex->keys, pKey);
+    if (!key_isPooled(*pIndex, pKey)) {
+      std::free(pKey);
+    }
+  }
+}
+
+// --- reading ----------------------------------------------------------------
+
+int reading_assign(Reading_t* pReading) {
+  size_t part = kNotYet;
+  Tally_t tally{};
+  for (size_t line = 0; line < pReading->count; ++line) {
+    if (pReading->ppLines[line]->kind == LineKindBlank) {
+      pReading->pPartOf[line] = part;
+      continue;
+    }
+    const int result = reading_take(pReading, line, &part, &tally);
+    if (result != VaskCommonError_Success) {
+      return result;
+    }
+  }
+  const size_t taken = part == kNotYet ? 0 : part + 1;
+  if (taken != pReading->sections ||
+      (part != kNotYet && !part_matches(pReading->pParts[part].pSection, tally.comments,
+                                        tally.headers, tally.members))) {
+    return VaskCommonError_Failure;
+  }
+  if (taken > 0) {
+    reading_bound(pReading);
+  }
+  return VaskCommonError_Success;
+}
+
+// --- the index --------------------------------------------------------------
+
+int index_build(Index_t* pIndex, const char* pText, size_t size, VaskCommonDQueueHandle_t hQueue) {
+  const size_t count = lines_count(pText, size);
+  const size_t parts = VaskCommonDQueue_length(hQueue);
+  *pIndex = Index_t{};
+  pIndex->pLineBlock = static_cast<Line_t*>(std::calloc(count > 0 ? count : 1, sizeof(Line_t)));
+  pIndex->pPartBlock = static_cast<Part_t*>(std::calloc(parts > 0 ? parts : 1, sizeof(Part_t)));
+  pIndex->partCount = parts;
+  int result = pIndex->pLineBlock != nullptr && pIndex->pPartBlock != nullptr
+                   ? VaskCommonError_Success
+                   : VaskCommonError_NoMemory;
+  if (result == VaskCommonError_Success) {
+    lines_cut(pIndex, pText, size, count);
+    result = index_assign(pIndex, hQueue, parts);
+  }
+  if (result != VaskCommonError_Success) {
+    index_release(pIndex);
+    return result;
+  }
+  pIndex->isBuilt = true;
+  pIndex->isNumbered = true;
+  return VaskCommonError_Success;
+}
+
+int index_key(Index_t* pIndex) {
+  if (pIndex->isKeyed) {
+    return VaskCommonError_Success;
+  }
+  const size_t members = members_count(*pIndex);
+  auto* pBlock = static_cast<KeyEntry_t*>(std::calloc(members > 0 ? members : 1, sizeof(KeyEntry_t)));
+  if (pBlock == nullptr || table_reserve(&pIndex->keys, members) != VaskCommonError_Success) {
+    std::free(pBlock);
+    return VaskCommonError_NoMemory;
+  }
+  pIndex->pKeyBlock = pBlock;
+  pIndex->keyBlockCount = members;
+  size_t used = 0;
+  for (Line_t* pLine = pIndex->pHead; pLine != nullptr; pLine = pLine->pNext) {
+    if (pLine->kind != LineKindMember || pLine->pMember == nullptr) {
+      continue;
+    }
+    const char* pKey = pLine->pMember->pKey != nullptr ? pLine->pMember->pKey : "";
+    const size_t length = key_length(*pLine);
+    KeyEntry_t* pEntry = key_find(*pIndex, pLine->pLogical, pKey, length);
+    if (pEntry == nullptr) {
+      pEntry = &pBlock[used++];
+      pEntry->hash = key_hash(pLine->pLogical, pKey, length);
+      pEntry->pLogical = pLine->pLogical;
+      pEntry->pFirst = pLine;
+      pEntry->pLast = pLine;
+      pLine->pKey = pEntry;
+      table_insert(&pIndex->keys, pEntry);
+      continue;
+    }
+    pLine->pKey = pEntry;
+    pLine->pKeyPrev = pEntry->pLast;
+    pEntry->pLast->pKeyNext = pLine;
+    pEntry->pLast = pLine;
+  }
+  pIndex->isKeyed = true;
+  return VaskCommonError_Success;
+}
+
+void index_release(Index_t* pIndex) {
+  lines_release(pIndex);
+  parts_release(pIndex);
+  const Index_t& index = *pIndex;
+  table_each(&pIndex->keys, [&index](KeyEntry_t* pEntry) {
+    if (!key_isPooled(index, pEntry)) {
+      std::free(pEntry);
+    }
+  });
+  table_each(&pIndex->logicals, [](Logical_t* pLogical) {
+    std::free(pLogical->pName);
+    std::free(pLogical);
+  });
+  table_release(&pIndex->keys);
+  table_release(&pIndex->logicals);
+  std::free(pIndex->pLineBlock);
+  std::free(pIndex->pPartBlock);
+  std::free(pIndex->pKeyBlock);
+  std::free(static_cast<void*>(pIndex->ppOrder));
+  std::free(pIndex->pFirstShown);
+  *pIndex = Index_t{};
+}
+
+void index_number(Index_t* pIndex) {
+  if (pIndex->isNumbered) {
+    return;
+  }
+  size_t number = 0;
+  for (Line_t* pLine = pIndex->pHead; pLine != nullptr; pLine = pLine->pNext) {
+    pLine->number = ++number;
+  }
+  pIndex->isNumbered = true;
+}
+
+int index_order(Index_t* pIndex, uint64_t generation) {
+  if (pIndex->orderGeneration == generation && pIndex->ppOrder != nullptr) {
+    return VaskCommonError_Success;
+  }
+  const size_t parts = pIndex->partCount;
+  auto** ppOrder = static_cast<Logical_t**>(std::calloc(parts > 0 ? parts : 1, sizeof(Logical_t*)));
+  auto* pFirstShown = static_cast<uint8_t*>(std::calloc(parts > 0 ? parts : 1, 1));
+  if (ppOrder == nullptr || pFirstShown == nullptr) {
+    std::free(static_cast<void*>(ppOrder));
+    std::free(pFirstShown);
+    return VaskCommonError_NoMemory;
+  }
+  size_t count = 0;
+  for (Part_t* pPart = pIndex->pFirstPart; pPart != nullptr; pPart = pPart->pNext) {
+    Logical_t* pLogical = pPart->pLogical;
+    const bool isShown = pPart->pSection->pHeader != nullptr || pPart->pLastMember != nullptr;
+    if (isShown && pLogical->orderGeneration != generation) {
+      pLogical->orderGeneration = generation;
+      pLogical->order = count;
+      ppOrder[count++] = pLogical;
+      pFirstShown[pPart->index] = 1;
+    }
+  }
+  std::free(static_cast<void*>(pIndex->ppOrder));
+  std::free(pIndex->pFirstShown);
+  pIndex->ppOrder = ppOrder;
+  pIndex->orderCount = count;
+  pIndex->pFirstShown = pFirstShown;
+  pIndex->firstShownCount = parts;
+  pIndex->orderGeneration = generation;
+  return VaskCommonError_Success;
+}
+
+}  // namespace vask::document
