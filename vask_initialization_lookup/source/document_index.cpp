@@ -146,17 +146,6 @@ void lines_cut(Index_t* pIndex, const char* pText, size_t size, size_t count) {
   pIndex->pTail = count > 0 ? &pBlock[count - 1] : nullptr;
 }
 
-// The section's name as lookup reads it, given the name before it.
-int part_name(Index_t* pIndex, Part_t* pPart, Logical_t* pBefore) {
-  const char* pHeader = pPart->pSection->pHeader;
-  if (pHeader == nullptr && pBefore != nullptr) {
-    pPart->pLogical = pBefore;
-    return VaskCommonError_Success;
-  }
-  const char* pName = pHeader != nullptr ? pHeader : "";
-  return logical_get(pIndex, pName, std::strlen(pName), &pPart->pLogical);
-}
-
 // Checks the counts of the part that the lines gave against its section.
 bool part_matches(const VaskInitializationSection_t* pSection, size_t comments, size_t headers,
                   size_t members) {
@@ -368,10 +357,6 @@ bool key_equals(const KeyEntry_t& entry, const char* pKey, size_t length) {
          std::memcmp(line.pMember->pKey != nullptr ? line.pMember->pKey : "", pKey, length) == 0;
 }
 
-uint64_t key_hash(const Logical_t* pLogical, const char* pKey, size_t length) {
-  return bytes_hash(pKey, length) ^ (reinterpret_cast<uintptr_t>(pLogical) * 0x9e3779b97f4a7c15);
-}
-
 size_t members_count(const Index_t& index) {
   size_t count = 0;
   for (size_t i = 0; i < index.logicals.bucketCount; ++i) {
@@ -451,6 +436,10 @@ uint64_t bytes_hash(const char* pBytes, size_t length) {
   return mix(hash, tail);
 }
 
+uint64_t key_hash(const Logical_t* pLogical, const char* pKey, size_t length) {
+  return bytes_hash(pKey, length) ^ (reinterpret_cast<uintptr_t>(pLogical) * 0x9e3779b97f4a7c15);
+}
+
 size_t key_trimmedLength(const char* pKey, size_t length) {
   while (length > 0 && byte_isBlank(pKey[length - 1])) {
     --length;
@@ -501,6 +490,16 @@ template int table_reserve(Table_t<KeyEntry_t>*, size_t);
 template void table_insert(Table_t<KeyEntry_t>*, KeyEntry_t*);
 
 // --- logical sections and keys ---------------------------------------------
+
+int part_name(Index_t* pIndex, Part_t* pPart, Logical_t* pBefore) {
+  const char* pHeader = pPart->pSection->pHeader;
+  if (pHeader == nullptr && pBefore != nullptr) {
+    pPart->pLogical = pBefore;
+    return VaskCommonError_Success;
+  }
+  const char* pName = pHeader != nullptr ? pHeader : "";
+  return logical_get(pIndex, pName, std::strlen(pName), &pPart->pLogical);
+}
 
 Logical_t* logical_find(const Index_t& index, const char* pName, size_t length) {
   if (index.logicals.bucketCount == 0) {

@@ -39,6 +39,7 @@ struct Line_t {
   LineKind_t kind;
   bool isOwnedBytes;  // pBytes is the line's own heap copy
   bool isPooled;      // one of the index's first block of lines
+  uint8_t mark;       // during an edit: MarkRemoved or MarkNew
   // Member lines only.
   VaskInitializationMember_t* pMember;
   Logical_t* pLogical;
@@ -60,7 +61,10 @@ struct Part_t {
   Logical_t* pLogical;  // the name it is read under
   size_t index;         // its position in the queue
   bool isPooled;
+  uint8_t mark;  // during an edit: read again
 };
+
+enum Mark_t : uint8_t { MarkNone, MarkRemoved, MarkNew };
 
 // A logical section: every reader section of one name.
 struct Logical_t {
@@ -141,6 +145,8 @@ bool line_isCrlf(const Line_t& line);
 bool line_hasLineFeed(const Line_t& line);
 
 uint64_t bytes_hash(const char* pBytes, size_t length);
+// The hash of a key (its trailing blanks left out) within a logical section.
+uint64_t key_hash(const Logical_t* pLogical, const char* pKey, size_t length);
 // A key with its trailing blanks left out.
 size_t key_trimmedLength(const char* pKey, size_t length);
 
@@ -154,6 +160,8 @@ void index_release(Index_t* pIndex);
 void index_number(Index_t* pIndex);
 
 Logical_t* logical_find(const Index_t& index, const char* pName, size_t length);
+// The logical section a part is read under, given the one before it (null at the start).
+int part_name(Index_t* pIndex, Part_t* pPart, Logical_t* pBefore);
 int logical_get(Index_t* pIndex, const char* pName, size_t length, Logical_t** ppLogical);
 
 // The key entry of the logical section for pKey (trailing blanks aside), or null.

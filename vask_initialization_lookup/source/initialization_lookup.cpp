@@ -15,6 +15,7 @@
 #include <system_error>
 #include <utility>
 
+#include "document_core.h"
 #include "initialization_trace.h"
 
 namespace {
@@ -512,8 +513,14 @@ extern "C" int VaskInitializationLookup_sectionNext(VaskCommonDQueueHandle_t hQu
   for (; (pSection = item_at<Section_t>(hQueueSection, pCursor->section, &result)) != nullptr;
        ++pCursor->section) {
     pCursor->pName = section_name(pSection, pCursor->pName);
+    // A document's queue knows which section shows a name first; a plain one is searched.
+    bool isFirst = false;
+    const bool isKnown =
+        vask::document::document_isFirstShown(hQueueSection, pCursor->section, &isFirst);
     const bool isNew = section_shows(pSection) &&
-                       !name_shownBefore(hQueueSection, pCursor->pName, pCursor->section, &result);
+                       (isKnown ? isFirst
+                                : !name_shownBefore(hQueueSection, pCursor->pName,
+                                                    pCursor->section, &result));
     if (result != VaskCommonError_Success) {
       return result;
     }
@@ -714,6 +721,9 @@ extern "C" int VaskInitializationLookup_set(VaskCommonDQueueHandle_t hQueueSecti
   }
   if (found.pExact != nullptr) {
     return value_replace(found.pExact, pValue);
+  }
+  if (found.pNear != nullptr) {
+    return VaskCommonError_NearMiss;  // "port = 80": a second "port" would hide the first
   }
   if (found.pLast != nullptr) {
     return member_append(found.pLast, pKey, pValue);
