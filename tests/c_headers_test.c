@@ -1,4 +1,5 @@
 /* Every public C header compiles as C11, and a few calls link and run from C. */
+#include <initialization_document.h>
 #include <initialization_lookup.h>
 #include <initialization_reader.h>
 #include <initialization_utility.h>
