@@ -2,6 +2,9 @@
 #include <vask_common_c/common_error.h>
 #include <vask_common_c/common_file.h>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -61,6 +64,44 @@ extern "C" int VaskCommonFile_close(VaskCommonFileHandle_t* pHandle) {
   return 0;
 }
 
-extern "C" int VaskCommonFile_read(int /*fd*/, size_t /*maxSize*/, VaskCommonBuffer_t* /*pBuffer*/) {
-  return VaskCommonError_NotEnabled;
+extern "C" int VaskCommonFile_read(int fd, size_t maxSize, VaskCommonBuffer_t* pBuffer) {
+  if (fd < 0 || pBuffer == nullptr || pBuffer->pBegin != nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  size_t size = 0;
+  size_t capacity = 65536;
+  auto* pText = static_cast<char*>(std::malloc(capacity + 1));
+  for (;;) {
+    if (pText == nullptr) {
+      return VaskCommonError_NoMemory;
+    }
+    if (size == capacity) {
+      capacity *= 2;
+      auto* pGrown = static_cast<char*>(std::realloc(pText, capacity + 1));
+      if (pGrown == nullptr) {
+        std::free(pText);
+      }
+      pText = pGrown;
+      continue;
+    }
+    const ssize_t count = ::read(fd, pText + size, capacity - size);
+    if (count < 0 && errno == EINTR) {
+      continue;
+    }
+    if (count < 0) {
+      std::free(pText);
+      return VaskCommonError_fromErrno(errno);
+    }
+    if (count == 0) {
+      break;
+    }
+    size += static_cast<size_t>(count);
+    if (maxSize != 0 && size > maxSize) {
+      std::free(pText);
+      return VaskCommonError_TooLarge;
+    }
+  }
+  pText[size] = '\0';
+  *pBuffer = VaskCommonBuffer_t{pText, 0, size, nullptr, true};
+  return 0;
 }
