@@ -11,7 +11,12 @@
  *   document's current text, after every edit: every lookup function works on
  *   it. The host reads that queue and never changes it.
  * - An edit changes only the lines it names, and only in a way that reads back
- *   as asked; a refused (13, 16, 17) or failed edit changes nothing.
+ *   as asked; a refused (13, 16, 17) or failed edit changes nothing. An edit
+ *   may put new records in the queue: pointers into it (members, values, names)
+ *   that were handed out before an edit are not to be used after it.
+ * - Where the reader cannot allocate a trailing comment's copy it keeps the
+ *   member without it (initialization_reader.h); an edit never does, and fails
+ *   with 5 instead.
  * - A document opened with isLocked holds an exclusive advisory lock (flock)
  *   on its file from the read to close; hosts and vask-ini that lock keep each
  *   other's changes. Any document saved back over its own file replaces it
