@@ -95,12 +95,28 @@ std::string findings(Handle handle) {
   return text;
 }
 
+// The names the lookup library's walk gives on a queue.
+std::string names(VaskCommonDQueueHandle_t hQueue) {
+  std::string text;
+  VaskInitializationLookupCursor_t cursor = VASK_INITIALIZATION_LOOKUP_CURSOR_START;
+  for (const char* pName = nullptr;
+       VaskInitializationLookup_sectionNext(hQueue, &cursor, &pName) == 0;) {
+    text += std::string("<") + pName + ">";
+  }
+  return text;
+}
+
 // The document after an edit says what a fresh document of its text says:
-// queue, walk with line numbers, names in order, findings.
+// queue, walk with line numbers, names in order (also through the lookup
+// library's walk, which a document's queue speeds up), findings.
 void expectFresh(const Document& document) {
   const std::string text = document.text();
   const Document fresh(text);
   ASSERT_EQ(fresh.result(), 0) << text;
+  const vask::Sections plain = vask::test::queueOf();
+  ASSERT_EQ(vask::test::parseInto(text.starts_with(kMark) ? text.substr(3) : text, plain.handle()), 0);
+  EXPECT_EQ(names(document.queue()), names(plain.handle())) << text;
+  EXPECT_EQ(walk(document.handle()).ends_with(names(plain.handle())), true) << text;
   EXPECT_EQ(vask::test::dump(document.queue()), readerView(text)) << text;
   EXPECT_EQ(walk(document.handle()), walk(fresh.handle())) << text;
   EXPECT_EQ(findings(document.handle()), findings(fresh.handle())) << text;
