@@ -89,8 +89,8 @@ std::string findings(Handle handle) {
   VaskInitializationDiagnostic_t d{};
   for (size_t i = 0; VaskInitializationDocument_check(handle, i, &d) == 0; ++i) {
     text += std::to_string(d.line) + ":" + std::to_string(d.code) + "[" + std::to_string(d.begin) +
-            "," + std::to_string(d.end) + ")" + (d.otherLine ? ">" + std::to_string(d.otherLine) : "") +
-            " ";
+            "," + std::to_string(d.end) + ")" +
+            (d.otherLine ? ">" + std::to_string(d.otherLine) : "") + " ";
   }
   return text;
 }
@@ -114,7 +114,8 @@ void expectFresh(const Document& document) {
   const Document fresh(text);
   ASSERT_EQ(fresh.result(), 0) << text;
   const vask::Sections plain = vask::test::queueOf();
-  ASSERT_EQ(vask::test::parseInto(text.starts_with(kMark) ? text.substr(3) : text, plain.handle()), 0);
+  ASSERT_EQ(vask::test::parseInto(text.starts_with(kMark) ? text.substr(3) : text, plain.handle()),
+            0);
   EXPECT_EQ(names(document.queue()), names(plain.handle())) << text;
   EXPECT_EQ(walk(document.handle()).ends_with(names(plain.handle())), true) << text;
   EXPECT_EQ(vask::test::dump(document.queue()), readerView(text)) << text;
@@ -180,19 +181,19 @@ const EditCase kEdits[] = {
 
 TEST(Document, EditsChangeExactlyTheirLines) {
   for (const EditCase& each : kEdits) {
-    const std::string text(each.pText, std::strlen(each.pText) +
-                                           (std::strstr(each.pText, "junk") != nullptr ? 6 : 0));
+    const std::string text(
+        each.pText, std::strlen(each.pText) + (std::strstr(each.pText, "junk") != nullptr ? 6 : 0));
     SCOPED_TRACE(testing::PrintToString(text) + " " + each.pSection + "." +
                  (each.pKey ? each.pKey : "*") + "=" + (each.pValue ? each.pValue : "-"));
     const Document document(text);
     ASSERT_EQ(document.result(), 0);
-    const int code = each.pKey == nullptr
-                         ? VaskInitializationDocument_removeSection(document.handle(), each.pSection)
-                     : each.pValue == nullptr
-                         ? VaskInitializationDocument_remove(document.handle(), each.pSection,
-                                                             each.pKey, nullptr)
-                         : VaskInitializationDocument_set(document.handle(), each.pSection,
-                                                          each.pKey, each.pValue);
+    const int code =
+        each.pKey == nullptr
+            ? VaskInitializationDocument_removeSection(document.handle(), each.pSection)
+        : each.pValue == nullptr ? VaskInitializationDocument_remove(
+                                       document.handle(), each.pSection, each.pKey, nullptr)
+                                 : VaskInitializationDocument_set(document.handle(), each.pSection,
+                                                                  each.pKey, each.pValue);
     EXPECT_EQ(code, each.code);
     std::string expected = each.pResult != nullptr ? each.pResult : text;
     if (each.pResult != nullptr && std::strstr(each.pResult, "junk") != nullptr) {
@@ -227,10 +228,9 @@ TEST(Document, FindsAMembersLineAndNamesAMalformedOne) {
 std::string generated(std::mt19937& random) {
   using namespace std::string_literals;  // pieces may hold zero bytes
   static const std::vector<std::string> kPieces = {
-      "[s]",   "[t]",      "[]",     " [u] # x", "k=1",           "k = 2",     "a=v # c",
-      "a=v;c", "=e",       "# note", "; other",  "b=hello world", "port = 80", "b=\tx ; y",
-      "",      "  ",       "k=last", "[s",       "z=0\x01",       "[t] tail",  "k=a\0b"s,
-      "\0end"s, "[s]\0x"s, "k=v\r"};
+      "[s]",    "[t]",    "[]",      " [u] # x",      "k=1",       "k = 2",     "a=v # c", "a=v;c",
+      "=e",     "# note", "; other", "b=hello world", "port = 80", "b=\tx ; y", "",        "  ",
+      "k=last", "[s",     "z=0\x01", "[t] tail",      "k=a\0b"s,   "\0end"s,    "[s]\0x"s, "k=v\r"};
   std::string text = random() % 8 == 0 ? kMark : "";
   const std::string ending = random() % 3 == 0 ? "\r\n" : "\n";
   for (size_t count = random() % 14; count > 0; --count) {
@@ -406,9 +406,9 @@ TEST(DocumentProperty, LinePositionsAgreeWithTheReader) {
     size_t line = 0;
     while (VaskInitializationDocument_memberNext(document.handle(), nullptr, &cursor, &pMember,
                                                  &line) == 0) {
-      const vask::test::MemberView alone{pMember->pKey, pMember->pValue,
-                                         pMember->pComment ? vask::test::Text(pMember->pComment)
-                                                           : std::nullopt};
+      const vask::test::MemberView alone{
+          pMember->pKey, pMember->pValue,
+          pMember->pComment ? vask::test::Text(pMember->pComment) : std::nullopt};
       const vask::Sections one = vask::test::queueOf({{{}, std::nullopt, {alone}}});
       ASSERT_EQ(readerView(lines.at(line - 1)), vask::test::dump(one.handle()))
           << round << " line " << line;
@@ -553,7 +553,8 @@ TEST_P(DocumentFault, AFailedOperationChangesNothing) {
     {
       Handle handle = 0;
       ASSERT_EQ(VaskInitializationDocument_parse(kText.data(), kText.size(), &handle, nullptr), 0);
-      ASSERT_EQ(VaskInitializationDocument_set(handle, "warm", "up", "1"), 0);  // the index is built
+      ASSERT_EQ(VaskInitializationDocument_set(handle, "warm", "up", "1"),
+                0);  // the index is built
       const std::string before = [&] {
         const char* pText = nullptr;
         size_t size = 0;

@@ -89,14 +89,14 @@ int document_make(char* pText, size_t size, Document_t** ppDocument, Diagnostic_
   pDocument->pText = pText;
   pDocument->size = size;
   pDocument->generation = 1;
-  pDocument->bom = size >= kByteOrderMarkSize &&
-                           std::memcmp(pText, kByteOrderMark, kByteOrderMarkSize) == 0
-                       ? kByteOrderMarkSize
-                       : 0;
+  pDocument->bom =
+      size >= kByteOrderMarkSize && std::memcmp(pText, kByteOrderMark, kByteOrderMarkSize) == 0
+          ? kByteOrderMarkSize
+          : 0;
   int result = VaskInitializationReader_open(&pDocument->hReader);
   if (result == VaskCommonError_Success) {
-    result = text_read(pDocument, pText + pDocument->bom, size - pDocument->bom,
-                       &pDocument->hQueue);
+    result =
+        text_read(pDocument, pText + pDocument->bom, size - pDocument->bom, &pDocument->hQueue);
   }
   if (result == VaskCommonError_Success) {
     result = VaskCommonDQueue_setUserData(pDocument->hQueue, &kQueueOwner, pDocument);
@@ -266,8 +266,7 @@ const Line_t* member_after(const Document_t& document, const char* pSection,
     if (pLast != nullptr) {
       return pLast->pLogicalNext;
     }
-    const Logical_t* pLogical =
-        logical_find(document.index, pSection, std::strlen(pSection));
+    const Logical_t* pLogical = logical_find(document.index, pSection, std::strlen(pSection));
     return pLogical != nullptr ? pLogical->pFirstMember : nullptr;
   }
   const Line_t* pLine = pLast != nullptr ? pLast->pNext : document.index.pHead;
@@ -275,7 +274,7 @@ const Line_t* member_after(const Document_t& document, const char* pSection,
     pLine = pLine->pNext;
   }
   return pLine != nullptr && pLine->kind == LineKindMember && pLine->pPart != nullptr ? pLine
-                                                                                    : nullptr;
+                                                                                      : nullptr;
 }
 
 }  // namespace
@@ -292,7 +291,8 @@ void diagnostic_fill(Diagnostic_t* pDiagnostic, int code, const char* pLine, siz
   pDiagnostic->offset = offset;
   pDiagnostic->length = length;
   pDiagnostic->end = length;
-  const size_t shown = length < sizeof(pDiagnostic->aText) - 1 ? length : sizeof(pDiagnostic->aText) - 1;
+  const size_t shown =
+      length < sizeof(pDiagnostic->aText) - 1 ? length : sizeof(pDiagnostic->aText) - 1;
   std::memcpy(pDiagnostic->aText, pLine, shown);
 }
 
@@ -395,8 +395,7 @@ extern "C" int VaskInitializationDocument_parse(const char* pText, size_t size,
                                                 VaskInitializationDocumentHandle_t* pHandle,
                                                 VaskInitializationDiagnostic_t* pDiagnostic) {
   diagnostic_clear(pDiagnostic);
-  if ((pText == nullptr && size != 0) || pHandle == nullptr || *pHandle != 0 ||
-      size == SIZE_MAX) {
+  if ((pText == nullptr && size != 0) || pHandle == nullptr || *pHandle != 0 || size == SIZE_MAX) {
     return VaskCommonError_InvalidArgument;
   }
   auto* pCopy = static_cast<char*>(std::malloc(size + 1));
@@ -433,8 +432,7 @@ extern "C" int VaskInitializationDocument_open(const char* pFilename,
   if (pFilename == nullptr || pParam == nullptr || pHandle == nullptr || *pHandle != 0) {
     return VaskCommonError_InvalidArgument;
   }
-  const VaskCommonFileOpenParam_t fileParam{pParam->maxSize, pParam->isLocked,
-                                            pParam->mayCreate};
+  const VaskCommonFileOpenParam_t fileParam{pParam->maxSize, pParam->isLocked, pParam->mayCreate};
   VaskCommonFileHandle_t hFile = 0;
   VaskCommonBuffer_t buffer{};
   char* pName = strdup(pFilename);
