@@ -436,6 +436,55 @@ TEST(Document, ChecksEachKindOfLineThatReadsOtherwise) {
   EXPECT_EQ(VaskInitializationDocument_checkText(kBad, sizeof(kBad) - 1, 3, &d), 16);
 }
 
+TEST(Document, RefusesNullArgumentsAndStaleWalks) {
+  const Document document("[s]\nk=v\n");
+  const Handle h = document.handle();
+  Handle none = 0;
+  Handle held = h;
+  VaskInitializationMember_t* pMember = nullptr;
+  VaskInitializationLookupCursor_t cursor = VASK_INITIALIZATION_LOOKUP_CURSOR_START;
+  VaskInitializationDiagnostic_t d{};
+  VaskCommonDQueueHandle_t hQueue = 0;
+  const VaskInitializationDocumentOpenParam_t param{};
+  const char* pText = nullptr;
+  const char* pName = nullptr;
+  size_t size = 0;
+  // clang-format off
+  for (const int code : {
+           VaskInitializationDocument_parse(nullptr, 1, &none, &d), VaskInitializationDocument_parse("", 0, nullptr, &d),
+           VaskInitializationDocument_parse("", 0, &held, &d), VaskInitializationDocument_load(nullptr, &none, &d),
+           VaskInitializationDocument_open("f", nullptr, &none, &d), VaskInitializationDocument_open("f", &param, nullptr, &d),
+           VaskInitializationDocument_open("f", &param, &held, &d), VaskInitializationDocument_close(nullptr),
+           VaskInitializationDocument_sections(0, &hQueue), VaskInitializationDocument_sections(h, nullptr),
+           VaskInitializationDocument_find(0, "s", "k", &pMember, nullptr), VaskInitializationDocument_find(h, nullptr, "k", &pMember, nullptr),
+           VaskInitializationDocument_find(h, "s", nullptr, &pMember, nullptr), VaskInitializationDocument_find(h, "s", "k", nullptr, nullptr),
+           VaskInitializationDocument_sectionNext(0, &cursor, &pName), VaskInitializationDocument_sectionNext(h, nullptr, &pName),
+           VaskInitializationDocument_sectionNext(h, &cursor, nullptr), VaskInitializationDocument_memberNext(0, nullptr, &cursor, &pMember, nullptr),
+           VaskInitializationDocument_memberNext(h, nullptr, nullptr, &pMember, nullptr), VaskInitializationDocument_memberNext(h, nullptr, &cursor, nullptr, nullptr),
+           VaskInitializationDocument_set(0, "s", "k", "v"), VaskInitializationDocument_set(h, nullptr, "k", "v"),
+           VaskInitializationDocument_set(h, "s", nullptr, "v"), VaskInitializationDocument_set(h, "s", "k", nullptr),
+           VaskInitializationDocument_remove(0, "s", "k", &size), VaskInitializationDocument_remove(h, nullptr, "k", &size),
+           VaskInitializationDocument_remove(h, "s", nullptr, &size), VaskInitializationDocument_removeSection(0, "s"),
+           VaskInitializationDocument_removeSection(h, nullptr), VaskInitializationDocument_text(0, &pText, &size),
+           VaskInitializationDocument_text(h, nullptr, &size), VaskInitializationDocument_text(h, &pText, nullptr),
+           VaskInitializationDocument_save(0, "f"), VaskInitializationDocument_save(h, nullptr),
+           VaskInitializationDocument_save(h, ""), VaskInitializationDocument_lost(0, &pText, &size),
+           VaskInitializationDocument_lost(h, nullptr, &size), VaskInitializationDocument_lost(h, &pText, nullptr),
+           VaskInitializationDocument_check(0, 0, &d), VaskInitializationDocument_check(h, 0, nullptr),
+           VaskInitializationDocument_checkText(nullptr, 1, 0, &d), VaskInitializationDocument_checkText("", 0, 0, nullptr)}) {
+    EXPECT_EQ(code, 13);
+  }
+  // clang-format on
+  EXPECT_EQ(none, 0U);
+  EXPECT_EQ(VaskInitializationDocument_close(&none), 0);
+  EXPECT_EQ(VaskInitializationDocument_memberNext(h, nullptr, &cursor, &pMember, nullptr), 0);
+  EXPECT_EQ(VaskInitializationDocument_sectionNext(h, &(cursor = {}), &pName), 0);
+  EXPECT_EQ(VaskInitializationDocument_set(h, "s", "j", "w"), 0);  // the walks begun before end
+  EXPECT_EQ(VaskInitializationDocument_memberNext(h, nullptr, &cursor, &pMember, nullptr), 13);
+  EXPECT_EQ(VaskInitializationDocument_sectionNext(h, &cursor, &pName), 13);
+  EXPECT_EQ(document.text(), "[s]\nk=v\nj=w\n");
+}
+
 // --- files ------------------------------------------------------------------------
 
 TEST(Document, LoadsAndSavesOverItsOwnFileKeepingTheMark) {
