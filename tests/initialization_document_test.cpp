@@ -433,7 +433,9 @@ TEST(Document, ChecksEachKindOfLineThatReadsOtherwise) {
   const char kBad[] = "[s]\nk = v\nbad\nk=w x\n";  // the findings of line 2, then line 3
   EXPECT_EQ(VaskInitializationDocument_checkText(kBad, sizeof(kBad) - 1, 2, &d), 0);
   EXPECT_EQ(std::to_string(d.code) + " " + std::to_string(d.line) + " " + d.aText, "19 3 bad");
+  const vask::test::TraceCapture trace;  // past the last is an answer, not a failure
   EXPECT_EQ(VaskInitializationDocument_checkText(kBad, sizeof(kBad) - 1, 3, &d), 16);
+  EXPECT_EQ(trace.lines(), std::vector<std::string>{});
 }
 
 TEST(Document, RefusesNullArgumentsAndStaleWalks) {

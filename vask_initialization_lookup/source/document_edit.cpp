@@ -143,7 +143,7 @@ int member_isWhole(const Line_t& line, const Member_t* pMember) {
 // --- finding ------------------------------------------------------------------
 
 bool key_isNear(const char* pKey, const char* pWanted, size_t length) {
-  if (pKey == nullptr || std::strncmp(pKey, pWanted, length) != 0 || pKey[length] == '\0') {
+  if (std::strncmp(pKey, pWanted, length) != 0 || pKey[length] == '\0') {
     return false;
   }
   for (const char* pRest = pKey + length; *pRest != '\0'; ++pRest) {
@@ -193,6 +193,11 @@ Line_t* read_last(const Index_t& index) {
     return index.pEnd->pPrev;
   }
   return index.pTail;
+}
+
+// A part to read again whose part before is not.
+bool part_startsRun(const Part_t& part) {
+  return part.mark != 0 && (part.pPrev == nullptr || part.pPrev->mark == 0);
 }
 
 class Edit {
@@ -300,9 +305,9 @@ int Edit::runsFind() {
   }
   size_t count = 0;
   for (const Part_t* pPart = index_.pFirstPart; pPart != nullptr; pPart = pPart->pNext) {
-    count += pPart->mark != 0 && (pPart->pPrev == nullptr || pPart->pPrev->mark == 0) ? 1 : 0;
+    count += part_startsRun(*pPart) ? 1 : 0;
   }
-  pRuns_ = static_cast<Run_t*>(std::calloc(count > 0 ? count : 1, sizeof(Run_t)));
+  pRuns_ = static_cast<Run_t*>(std::calloc(count + 1, sizeof(Run_t)));
   if (pRuns_ == nullptr) {
     return VaskCommonError_NoMemory;
   }
@@ -310,7 +315,7 @@ int Edit::runsFind() {
     if (pPart->mark == 0) {
       continue;
     }
-    if (pPart->pPrev == nullptr || pPart->pPrev->mark == 0) {
+    if (part_startsRun(*pPart)) {
       pRuns_[runCount_++].pFirstPart = pPart;
     }
     pRuns_[runCount_ - 1].pLastPart = pPart;
@@ -334,7 +339,7 @@ int Edit::runSequence(Run_t* pRun) {
       break;
     }
   }
-  const size_t room = count > 0 ? count : 1;
+  const size_t room = count + 1;
   pRun->ppLines = static_cast<Line_t**>(std::calloc(room, sizeof(void*)));
   pRun->pPartOf = static_cast<size_t*>(std::calloc(room, sizeof(size_t)));
   pRun->ppMembers = static_cast<Member_t**>(std::calloc(room, sizeof(void*)));
@@ -390,10 +395,9 @@ int Edit::runRead(Run_t* pRun) {
 // Ties the new lines to the sections read, and names the new parts.
 int Edit::runParts(Run_t* pRun) {
   const size_t sections = VaskCommonDQueue_length(pRun->hRead);
-  pRun->pParts = static_cast<Part_t*>(std::calloc(sections > 0 ? sections : 1, sizeof(Part_t)));
-  pRun->ppParts = static_cast<Part_t**>(std::calloc(sections > 0 ? sections : 1, sizeof(void*)));
-  pRun->ppOld =
-      static_cast<Section_t**>(std::calloc(pRun->oldCount > 0 ? pRun->oldCount : 1, sizeof(void*)));
+  pRun->pParts = static_cast<Part_t*>(std::calloc(sections + 1, sizeof(Part_t)));
+  pRun->ppParts = static_cast<Part_t**>(std::calloc(sections + 1, sizeof(void*)));
+  pRun->ppOld = static_cast<Section_t**>(std::calloc(pRun->oldCount + 1, sizeof(void*)));
   if (pRun->pParts == nullptr || pRun->ppParts == nullptr || pRun->ppOld == nullptr) {
     return VaskCommonError_NoMemory;
   }
@@ -430,13 +434,6 @@ int Edit::runKeys(Run_t* pRun) {
     const char* pKey = pRun->ppMembers[i]->pKey;
     const size_t length = key_trimmedLength(pKey, std::strlen(pKey));
     KeyEntry_t* pEntry = key_find(index_, pLogical, pKey, length);
-    for (size_t j = 0; pEntry == nullptr && j < i; ++j) {  // made for a line before
-      const KeyEntry_t* pMade = pRun->ppKeys[j];
-      if (pMade != nullptr && pMade->pFirst == nullptr && pMade->pLogical == pLogical &&
-          std::strcmp(pRun->ppMembers[j]->pKey, pKey) == 0) {
-        pEntry = pRun->ppKeys[j];
-      }
-    }
     if (pEntry == nullptr) {
       pEntry = static_cast<KeyEntry_t*>(std::calloc(1, sizeof(KeyEntry_t)));
       if (pEntry == nullptr) {
@@ -475,7 +472,7 @@ int Edit::prepare() {
   for (size_t i = 0; i < runCount_; ++i) {
     steps += 2 * pRuns_[i].partCount + pRuns_[i].oldCount;
   }
-  pSteps_ = static_cast<Step_t*>(std::calloc(steps > 0 ? steps : 1, sizeof(Step_t)));
+  pSteps_ = static_cast<Step_t*>(std::calloc(steps + 1, sizeof(Step_t)));
   if (result == VaskCommonError_Success && pSteps_ == nullptr) {
     result = VaskCommonError_NoMemory;
   }
@@ -676,11 +673,7 @@ void Edit::runRelease(Run_t* pRun) {
   }
   for (size_t i = 0; i < pRun->count; ++i) {
     if (pRun->ppKeys[i] != nullptr && pRun->ppKeys[i]->pFirst == nullptr) {
-      KeyEntry_t* pMade = pRun->ppKeys[i];
-      for (size_t j = i; j < pRun->count; ++j) {  // one record may serve several lines
-        pRun->ppKeys[j] = pRun->ppKeys[j] == pMade ? nullptr : pRun->ppKeys[j];
-      }
-      std::free(pMade);
+      std::free(pRun->ppKeys[i]);  // made for a line that did not go in
     }
   }
   std::free(static_cast<void*>(pRun->ppLines));

@@ -269,7 +269,7 @@ struct ReadLines_t {
     std::free(static_cast<void*>(ppMembers));
   }
   int allocate(size_t count) {
-    const size_t room = count > 0 ? count : 1;
+    const size_t room = count + 1;
     ppLines = static_cast<Line_t**>(std::calloc(room, sizeof(void*)));
     pPartOf = static_cast<size_t*>(std::calloc(room, sizeof(size_t)));
     ppMembers = static_cast<VaskInitializationMember_t**>(std::calloc(room, sizeof(void*)));
@@ -631,8 +631,8 @@ int index_build(Index_t* pIndex, const char* pText, size_t size, VaskCommonDQueu
   const size_t count = lines_count(pText, size);
   const size_t parts = VaskCommonDQueue_length(hQueue);
   *pIndex = Index_t{};
-  pIndex->pLineBlock = static_cast<Line_t*>(std::calloc(count > 0 ? count : 1, sizeof(Line_t)));
-  pIndex->pPartBlock = static_cast<Part_t*>(std::calloc(parts > 0 ? parts : 1, sizeof(Part_t)));
+  pIndex->pLineBlock = static_cast<Line_t*>(std::calloc(count + 1, sizeof(Line_t)));
+  pIndex->pPartBlock = static_cast<Part_t*>(std::calloc(parts + 1, sizeof(Part_t)));
   pIndex->partCount = parts;
   int result = pIndex->pLineBlock != nullptr && pIndex->pPartBlock != nullptr
                    ? VaskCommonError_Success
@@ -655,8 +655,7 @@ int index_key(Index_t* pIndex) {
     return VaskCommonError_Success;
   }
   const size_t members = members_count(*pIndex);
-  auto* pBlock =
-      static_cast<KeyEntry_t*>(std::calloc(members > 0 ? members : 1, sizeof(KeyEntry_t)));
+  auto* pBlock = static_cast<KeyEntry_t*>(std::calloc(members + 1, sizeof(KeyEntry_t)));
   if (pBlock == nullptr || table_reserve(&pIndex->keys, members) != VaskCommonError_Success) {
     std::free(pBlock);
     return VaskCommonError_NoMemory;
@@ -729,8 +728,8 @@ int index_order(Index_t* pIndex, uint64_t generation) {
     return VaskCommonError_Success;
   }
   const size_t parts = pIndex->partCount;
-  auto** ppOrder = static_cast<Logical_t**>(std::calloc(parts > 0 ? parts : 1, sizeof(void*)));
-  auto* pFirstShown = static_cast<uint8_t*>(std::calloc(parts > 0 ? parts : 1, 1));
+  auto** ppOrder = static_cast<Logical_t**>(std::calloc(parts + 1, sizeof(void*)));
+  auto* pFirstShown = static_cast<uint8_t*>(std::calloc(parts + 1, 1));
   if (ppOrder == nullptr || pFirstShown == nullptr) {
     std::free(static_cast<void*>(ppOrder));
     std::free(pFirstShown);

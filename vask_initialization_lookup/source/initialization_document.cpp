@@ -35,47 +35,14 @@ void diagnostic_clear(Diagnostic_t* pDiagnostic) {
   }
 }
 
-// The first line that reading cannot read, before any that ends the reading:
-// its offset from pText, its size (its line feed included) and its number.
-bool malformed_find(const char* pText, size_t size, size_t* pOffset, size_t* pSize,
-                    size_t* pNumber) {
-  size_t number = 0;
-  for (const char* pAt = pText; pAt < pText + size;) {
-    const auto* pLineFeed =
-        static_cast<const char*>(std::memchr(pAt, '\n', static_cast<size_t>(pText + size - pAt)));
-    const char* pNext = pLineFeed != nullptr ? pLineFeed + 1 : pText + size;
-    ++number;
-    const LineKind_t kind = line_kind(pAt, static_cast<size_t>(pNext - pAt));
-    if (kind == LineKindEnd) {
-      return false;
-    }
-    if (kind == LineKindMalformed) {
-      *pOffset = static_cast<size_t>(pAt - pText);
-      *pSize = static_cast<size_t>(pNext - pAt);
-      *pNumber = number;
-      return true;
-    }
-    pAt = pNext;
-  }
-  return false;
-}
-
 // The reader's 13 means a malformed line when there is one, and a failed
 // allocation of a member value when there is none.
-int failure_explain(const char* pText, size_t size, size_t bom, int result,
-                    Diagnostic_t* pDiagnostic) {
-  size_t offset = 0;
-  size_t lineSize = 0;
-  size_t number = 0;
+int failure_explain(const char* pText, size_t size, int result, Diagnostic_t* pDiagnostic) {
   if (result != VaskCommonError_InvalidArgument) {
     return result;
   }
-  if (!malformed_find(pText + bom, size - bom, &offset, &lineSize, &number)) {
-    return VaskCommonError_NoMemory;
-  }
-  diagnostic_fill(pDiagnostic, VaskCommonError_MalformedLine, pText + bom + offset, lineSize,
-                  bom + offset, number);
-  return VaskCommonError_MalformedLine;
+  return text_findMalformed(pText, size, pDiagnostic) ? VaskCommonError_MalformedLine
+                                                      : VaskCommonError_NoMemory;
 }
 
 // Makes a document of the text at pText (size bytes and a zero byte after
@@ -102,7 +69,7 @@ int document_make(char* pText, size_t size, Document_t** ppDocument, Diagnostic_
     result = VaskCommonDQueue_setUserData(pDocument->hQueue, &kQueueOwner, pDocument);
   }
   if (result != VaskCommonError_Success) {
-    result = failure_explain(pText, size, pDocument->bom, result, pDiagnostic);
+    result = failure_explain(pText, size, result, pDiagnostic);
     document_release(pDocument);
     return result;
   }
@@ -278,6 +245,32 @@ const Line_t* member_after(const Document_t& document, const char* pSection,
 }
 
 }  // namespace
+
+bool text_findMalformed(const char* pText, size_t size, Diagnostic_t* pDiagnostic) {
+  const size_t bom =
+      size >= kByteOrderMarkSize && std::memcmp(pText, kByteOrderMark, kByteOrderMarkSize) == 0
+          ? kByteOrderMarkSize
+          : 0;
+  size_t number = 0;
+  for (const char* pAt = pText + bom; pAt < pText + size;) {
+    const auto* pLineFeed =
+        static_cast<const char*>(std::memchr(pAt, '\n', static_cast<size_t>(pText + size - pAt)));
+    const char* pNext = pLineFeed != nullptr ? pLineFeed + 1 : pText + size;
+    const auto lineSize = static_cast<size_t>(pNext - pAt);
+    ++number;
+    const LineKind_t kind = line_kind(pAt, lineSize);
+    if (kind == LineKindEnd) {
+      return false;
+    }
+    if (kind == LineKindMalformed) {
+      diagnostic_fill(pDiagnostic, VaskCommonError_MalformedLine, pAt, lineSize,
+                      static_cast<size_t>(pAt - pText), number);
+      return true;
+    }
+    pAt = pNext;
+  }
+  return false;
+}
 
 void diagnostic_fill(Diagnostic_t* pDiagnostic, int code, const char* pLine, size_t size,
                      size_t offset, size_t number) {

@@ -358,7 +358,7 @@ int section_add(VaskCommonDQueueHandle_t hQueue, const char* pName, const char* 
 class TakenList {
  public:
   explicit TakenList(size_t capacity)
-      : pTaken_(static_cast<Taken_t*>(std::calloc(capacity > 0 ? capacity : 1, sizeof(Taken_t)))),
+      : pTaken_(static_cast<Taken_t*>(std::calloc(capacity + 1, sizeof(Taken_t)))),
         capacity_(capacity) {}
   ~TakenList() { std::free(pTaken_); }
   TakenList(const TakenList&) = delete;
