@@ -517,17 +517,14 @@ int logical_get(Index_t* pIndex, const char* pName, size_t length, Logical_t** p
   if (*ppLogical != nullptr) {
     return VaskCommonError_Success;
   }
-  int result = table_reserve(&pIndex->logicals, 1);
-  auto* pLogical = static_cast<Logical_t*>(std::calloc(1, sizeof(Logical_t)));
-  char* pCopy = static_cast<char*>(std::calloc(length + 1, 1));
-  if (result != VaskCommonError_Success || pLogical == nullptr || pCopy == nullptr) {
+  // The record with its name after it: one allocation for the many names of a large file.
+  auto* pLogical = static_cast<Logical_t*>(std::calloc(1, sizeof(Logical_t) + length + 1));
+  if (pLogical == nullptr || table_reserve(&pIndex->logicals, 1) != VaskCommonError_Success) {
     std::free(pLogical);
-    std::free(pCopy);
     return VaskCommonError_NoMemory;
   }
-  std::memcpy(pCopy, pName, length);
-  *pLogical = Logical_t{};
-  pLogical->pName = pCopy;
+  pLogical->pName = reinterpret_cast<char*>(pLogical + 1);
+  std::memcpy(pLogical->pName, pName, length);
   pLogical->length = length;
   pLogical->hash = bytes_hash(pName, length);
   table_insert(&pIndex->logicals, pLogical);
@@ -698,10 +695,7 @@ void index_release(Index_t* pIndex) {
       std::free(pEntry);
     }
   });
-  table_each(&pIndex->logicals, [](Logical_t* pLogical) {
-    std::free(pLogical->pName);
-    std::free(pLogical);
-  });
+  table_each(&pIndex->logicals, [](Logical_t* pLogical) { std::free(pLogical); });
   table_release(&pIndex->keys);
   table_release(&pIndex->logicals);
   std::free(pIndex->pLineBlock);
