@@ -51,10 +51,17 @@ TEST(Wrapper, AFailedLoadRefusesEveryEditAndSaveAndLeavesTheFile) {
     EXPECT_EQ(document.get("server", "port", 8080, &got), 8080);
     EXPECT_EQ(got, document.loadResult());
   }
+  vask::Sections sections;  // a load that succeeds lets them through
+  ASSERT_EQ(sections.parse(std::string("[s]\nk=1\n")), 0);
+  EXPECT_EQ(sections.set("s", "k", "2"), 0);
+  EXPECT_EQ(sections.save(folder.path("saved.ini").c_str()), 0);
+  EXPECT_EQ(folder.read("saved.ini"), "[s]\n\nk=2\n");
 }
 
 TEST(Wrapper, DocumentNamesTheMalformedLine) {
-  vask::Document document;
+  vask::Document document;  // never loaded: nothing failed, but there is nothing to edit
+  EXPECT_EQ(document.loadResult(), 0);
+  EXPECT_EQ(document.set("a", "k", "1"), VaskCommonError_InvalidArgument);
   EXPECT_EQ(document.parse("[a]\nk=1\n  what\r\n"), VaskCommonError_MalformedLine);
   EXPECT_EQ(std::to_string(document.diagnostic().line) + ": " + document.diagnostic().aText,
             "3:   what\r");

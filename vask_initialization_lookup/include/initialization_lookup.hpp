@@ -79,7 +79,7 @@ inline const char* text(const char* pText) noexcept {
 // A walk over a plain section queue, through the lookup library. Implicit from
 // the queue handle, so that MemberRange(hQueue, pSection) reads as it always did.
 struct QueueWalk {
-  VaskCommonDQueueHandle_t hQueue = 0;
+  VaskCommonDQueueHandle_t hQueue;
 
   QueueWalk(VaskCommonDQueueHandle_t hQueueSection = 0) noexcept : hQueue(hQueueSection) {}
   int sectionNext(VaskInitializationLookupCursor_t* pCursor, const char** ppName) const noexcept {
