@@ -2,9 +2,11 @@
 // file, on the corpus that vask_bench_corpus writes. Every operation of every
 // library runs in this one process, one after the other, on the same bytes.
 //
-// Usage: vask_bench --corpus <folder> [--table] [--repetitions N] [benchmark flags]
+// Usage: vask_bench --corpus <folder> [--table] [--repetitions N] [--no-memory]
+//                   [--cost-only] [benchmark flags]
 //   --table prints the comparison as markdown on stdout once all runs are done
-//   (Google Benchmark's own lines go to stderr then).
+//   (Google Benchmark's own lines go to stderr then); --cost-only runs only the
+//   rows on what the document costs against the reader (at least 5 repetitions).
 //
 // Rates are bytes per second of the file read (parse, load, release) or of the
 // text written (serialize, save), in MB of 10^6 bytes, the median of the repetitions.
@@ -484,6 +486,128 @@ struct Target_t {
   bool isMet;
 };
 
+// ---------------------------------------------------------------------------
+// What lossless editing costs: the document against the reader, in CPU time of
+// one child process per file, each step the median of its repetitions. The
+// steps take turns, so that drift in the machine's speed falls on all alike.
+
+constexpr size_t kCostEdits = 1000;
+
+struct Cost_t {
+  double readerLoad = 0;    // VaskInitializationReader_load into a fresh queue
+  double documentLoad = 0;  // VaskInitializationDocument_load
+  double edits = 0;         // kCostEdits sets on a loaded document, then one text
+  double walk = 0;          // every section, then every key of each, through the document
+};
+
+std::map<std::string, Cost_t> gCosts;  // file -> its costs
+
+// One repetition of every step, each timed alone; false when one failed.
+bool cost_once(Library* pVask, const File_t& file, const std::vector<DocumentEdit_t>& edits,
+               Cost_t* pTimes) {
+  heap_settle();
+  Clock::time_point start = Clock::now();
+  void* pQueue = pVask->load(file.path.c_str());
+  pTimes->readerLoad = seconds_since(start);
+  pVask->release(pQueue);
+  heap_settle();
+  start = Clock::now();
+  void* pDocument = document_load(file.path.c_str());
+  pTimes->documentLoad = seconds_since(start);
+  bool isDone = pQueue != nullptr && pDocument != nullptr;
+  if (isDone) {  // on the document just loaded: the first set builds its index
+    heap_settle();
+    start = Clock::now();
+    isDone = document_edit(pDocument, edits);
+    pTimes->edits = seconds_since(start);
+  }
+  document_release(pDocument);
+  pDocument = isDone ? document_load(file.path.c_str()) : nullptr;
+  if (pDocument != nullptr) {
+    heap_settle();
+    start = Clock::now();
+    isDone = document_walk(pDocument) > 0;
+    pTimes->walk = seconds_since(start);
+  }
+  document_release(pDocument);
+  return isDone && pDocument != nullptr;
+}
+
+double median_of(std::vector<Cost_t>& times, double Cost_t::*pStep) {
+  std::sort(times.begin(), times.end(),
+            [pStep](const Cost_t& a, const Cost_t& b) { return a.*pStep < b.*pStep; });
+  const size_t middle = times.size() / 2;
+  return times.size() % 2 == 1 ? times[middle].*pStep
+                               : (times[middle - 1].*pStep + times[middle].*pStep) / 2;
+}
+
+void cost_measure(Library* pVask, const File_t& file, int repetitions) {
+  const std::string answer = child_run([&]() -> std::string {
+    void* pDocument = document_load(file.path.c_str());
+    std::vector<DocumentEdit_t> edits;
+    if (pDocument != nullptr) {
+      edits = document_plan(pDocument, kCostEdits, 20261207);
+    }
+    document_release(pDocument);
+    std::vector<Cost_t> times(static_cast<size_t>(repetitions));
+    for (Cost_t& each : times) {
+      if (edits.size() != kCostEdits || !cost_once(pVask, file, edits, &each)) {
+        return "failed";
+      }
+    }
+    std::ostringstream medians;
+    for (double Cost_t::*pStep :
+         {&Cost_t::readerLoad, &Cost_t::documentLoad, &Cost_t::edits, &Cost_t::walk}) {
+      medians << median_of(times, pStep) << ' ';
+    }
+    return medians.str();
+  });
+  Cost_t cost;
+  std::istringstream medians(answer);
+  if (medians >> cost.readerLoad >> cost.documentLoad >> cost.edits >> cost.walk) {
+    gCosts[file.name()] = cost;
+  } else {
+    (void)std::fprintf(stderr, "document cost on %s: %s\n", file.name().c_str(), answer.c_str());
+  }
+}
+
+void table_costs() {
+  std::printf(
+      "What lossless editing costs, in ms of CPU time (median); in brackets the ratio that a "
+      "target bounds. Both loads read the file. The %zu sets (three of four replace a key chosen "
+      "at random, one adds a key) start from a loaded document, build its index and end with one "
+      "text; the walk lists every section, then every key of each, on a loaded document.\n\n",
+      kCostEdits);
+  std::printf(
+      "| file | reader load | document load (÷ reader load) | %zu sets + text (÷ document load) "
+      "| walk (÷ document load) |\n|---|---:|---:|---:|---:|\n",
+      kCostEdits);
+  for (const auto& [name, cost] : gCosts) {
+    std::printf(
+        "| %s | %s | %s (%s×) | %s (%s×) | %s (%s×) |\n", name.c_str(),
+        number(cost.readerLoad * 1e3, 1).c_str(), number(cost.documentLoad * 1e3, 1).c_str(),
+        number(cost.documentLoad / cost.readerLoad, 2).c_str(), number(cost.edits * 1e3, 1).c_str(),
+        number(cost.edits / cost.documentLoad, 2).c_str(), number(cost.walk * 1e3, 1).c_str(),
+        number(cost.walk / cost.documentLoad, 2).c_str());
+  }
+  std::printf("\n");
+}
+
+void cost_targets(std::vector<Target_t>* pTargets) {
+  for (const auto& [name, cost] : gCosts) {
+    const double load = cost.documentLoad / cost.readerLoad;
+    const double edits = cost.edits / cost.documentLoad;
+    const double walk = cost.walk / cost.documentLoad;
+    pTargets->push_back(
+        Target_t{name + " document load ≤ 1.5× reader load", number(load, 2) + "×", load <= 1.5});
+    pTargets->push_back(
+        Target_t{name + " " + std::to_string(kCostEdits) + " sets + text ≤ 3× document load",
+                 number(edits, 2) + "×", edits <= 3.0});
+    pTargets->push_back(
+        Target_t{name + " walk ≤ 2× document load", number(walk, 2) + "×", walk <= 2.0});
+  }
+}
+
 void table_targets(const Table_t& table, const std::vector<File_t>& files) {
   std::vector<Target_t> targets;
   for (const File_t& file : files) {
@@ -539,6 +663,7 @@ void table_targets(const Table_t& table, const std::vector<File_t>& files) {
       }
     }
   }
+  cost_targets(&targets);
   std::printf("| target | measured | met |\n|---|---:|---|\n");
   for (const Target_t& target : targets) {
     std::printf("| %s | %s | %s |\n", target.what.c_str(), target.measured.c_str(),
@@ -632,6 +757,7 @@ int main(int argc, char** argv) {
   std::string corpus;
   bool isTable = false;
   bool isMemory = true;
+  bool isCostOnly = false;
   int repetitions = 3;
   // Repetitions of all benchmarks of a file run in a random order, so that whatever heap
   // state one library leaves behind falls on every library alike. An explicit flag wins.
@@ -645,6 +771,8 @@ int main(int argc, char** argv) {
       isTable = true;
     } else if (argument == "--no-memory") {
       isMemory = false;
+    } else if (argument == "--cost-only") {
+      isCostOnly = true;
     } else if (argument == "--repetitions" && i + 1 < argc) {
       repetitions = std::max(1, std::atoi(argv[++i]));
     } else {
@@ -652,8 +780,10 @@ int main(int argc, char** argv) {
     }
   }
   if (corpus.empty()) {
-    std::fprintf(stderr, "usage: %s --corpus <folder> [--table] [--repetitions N] [flags]\n",
-                 argv[0]);
+    (void)std::fprintf(stderr,
+                       "usage: %s --corpus <folder> [--table] [--repetitions N] [--no-memory] "
+                       "[--cost-only] [flags]\n",
+                       argv[0]);
     return 2;
   }
   int restCount = static_cast<int>(rest.size());
@@ -696,6 +826,9 @@ int main(int argc, char** argv) {
     }
   }
   for (File_t& file : files) {
+    if (isCostOnly) {
+      break;
+    }
     void* pDocument = pFloor->parse(file.text.c_str(), file.text.size());
     file.expected = pFloor->count(pDocument);
     pFloor->release(pDocument);
@@ -705,19 +838,27 @@ int main(int argc, char** argv) {
   }
 
   for (const File_t& file : files) {
-    file_bench(file, libraries, pVask, corpus, repetitions, isTable);
+    if (!isCostOnly) {
+      file_bench(file, libraries, pVask, corpus, repetitions, isTable);
+    }
+    if (file.size == "10MB" && (file.shape == "typical" || file.shape == "many-sections")) {
+      cost_measure(pVask, file, std::max(repetitions, 5));
+    }
   }
   benchmark::Shutdown();
   for (File_t& file : files) {
     for (const auto& pLibrary : libraries) {
-      if (isMemory && file.refusal.count(pLibrary->name()) == 0) {
+      if (isMemory && !isCostOnly && file.refusal.count(pLibrary->name()) == 0) {
         file.memory[pLibrary->name()] = memory_measure(pLibrary.get(), file.path);
       }
     }
   }
-  if (isTable) {
+  if (isTable && !isCostOnly) {
     table_rates(table, files);
     table_memory(table, files);
+  }
+  if (isTable) {
+    table_costs();
     table_targets(table, files);
     table_notes(files);
   }

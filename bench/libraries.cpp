@@ -1,5 +1,6 @@
 #include "libraries.h"
 
+#include <initialization_document.h>
 #include <initialization_lookup.h>
 #include <initialization_member.h>
 #include <initialization_reader.h>
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -464,6 +466,77 @@ Library* floor_find(const std::vector<std::unique_ptr<Library>>& libraries) {
 
 void floor_setText(Library* pFloor, const char* pData, size_t size) {
   static_cast<Floor*>(pFloor)->setText(pData, size);
+}
+
+// ---------------------------------------------------------------------------
+// The document.
+
+namespace {
+
+VaskInitializationDocumentHandle_t document_from(void* pDocument) {
+  return reinterpret_cast<VaskInitializationDocumentHandle_t>(pDocument);
+}
+
+}  // namespace
+
+void* document_load(const char* pPath) {
+  VaskInitializationDocumentHandle_t handle = 0;
+  (void)VaskInitializationDocument_load(pPath, &handle, nullptr);
+  return reinterpret_cast<void*>(handle);
+}
+
+void document_release(void* pDocument) {
+  VaskInitializationDocumentHandle_t handle = document_from(pDocument);
+  (void)VaskInitializationDocument_close(&handle);
+}
+
+std::vector<DocumentEdit_t> document_plan(void* pDocument, size_t count, unsigned seed) {
+  const VaskInitializationDocumentHandle_t handle = document_from(pDocument);
+  std::vector<DocumentEdit_t> members;
+  VaskInitializationLookupCursor_t cursor = VASK_INITIALIZATION_LOOKUP_CURSOR_START;
+  VaskInitializationMember_t* pMember = nullptr;
+  while (VaskInitializationDocument_memberNext(handle, nullptr, &cursor, &pMember, nullptr) == 0) {
+    members.push_back(DocumentEdit_t{cursor.pName, pMember->pKey, {}});
+  }
+  std::vector<DocumentEdit_t> edits;
+  std::mt19937 random(seed);
+  for (size_t i = 0; i < count && !members.empty(); ++i) {
+    DocumentEdit_t edit = members[random() % members.size()];
+    if (i % 4 == 3) {
+      edit.key = "bench-new-" + std::to_string(i);
+    }
+    edit.value = "edited-" + std::to_string(i);
+    edits.push_back(std::move(edit));
+  }
+  return edits;
+}
+
+bool document_edit(void* pDocument, const std::vector<DocumentEdit_t>& edits) {
+  const VaskInitializationDocumentHandle_t handle = document_from(pDocument);
+  for (const DocumentEdit_t& edit : edits) {
+    if (VaskInitializationDocument_set(handle, edit.section.c_str(), edit.key.c_str(),
+                                       edit.value.c_str()) != 0) {
+      return false;
+    }
+  }
+  const char* pText = nullptr;
+  size_t size = 0;
+  return VaskInitializationDocument_text(handle, &pText, &size) == 0 && size > 0;
+}
+
+size_t document_walk(void* pDocument) {
+  const VaskInitializationDocumentHandle_t handle = document_from(pDocument);
+  VaskInitializationLookupCursor_t sections = VASK_INITIALIZATION_LOOKUP_CURSOR_START;
+  size_t keys = 0;
+  for (const char* pName = nullptr;
+       VaskInitializationDocument_sectionNext(handle, &sections, &pName) == 0;) {
+    VaskInitializationLookupCursor_t members = VASK_INITIALIZATION_LOOKUP_CURSOR_START;
+    VaskInitializationMember_t* pMember = nullptr;
+    while (VaskInitializationDocument_memberNext(handle, pName, &members, &pMember, nullptr) == 0) {
+      keys += pMember->pKey != nullptr ? 1 : 0;
+    }
+  }
+  return keys;
 }
 
 }  // namespace vask::bench

@@ -52,6 +52,26 @@ std::vector<std::unique_ptr<Library>> libraries_make();
 Library* floor_find(const std::vector<std::unique_ptr<Library>>& libraries);
 void floor_setText(Library* pFloor, const char* pData, size_t size);
 
+// This library's document (initialization_document.h), for the rows on what
+// lossless editing costs. Each function is one whole step, so that the caller
+// times exactly that step.
+struct DocumentEdit_t {
+  std::string section;
+  std::string key;
+  std::string value;
+};
+void* document_load(const char* pPath);  // VaskInitializationDocument_load; null on failure
+void document_release(void* pDocument);
+// `count` sets, the same for a seed: three of four give a key of the document,
+// chosen at random, a new value; one adds a new key to the section of a key
+// chosen at random.
+std::vector<DocumentEdit_t> document_plan(void* pDocument, size_t count, unsigned seed);
+// The sets, then one VaskInitializationDocument_text; false when any fails.
+bool document_edit(void* pDocument, const std::vector<DocumentEdit_t>& edits);
+// Every section name (sectionNext) and, per section, every key (memberNext):
+// the number of keys seen, 0 when a walk fails.
+size_t document_walk(void* pDocument);
+
 }  // namespace vask::bench
 
 #endif  // VASK_BENCH_LIBRARIES_H

@@ -1,9 +1,17 @@
+// A daemon reading its settings: prints server.port of the file argv[1], 8080
+// when the file has none, or why it cannot.
 #include <initialization_lookup.hpp>
+
 #include <iostream>
-int main(int, char** argv) {  // prints server.port of the file argv[1], or why it cannot
-  const vask::Sections ini(argv[1]);
-  std::int64_t port = 0;
-  const int code = ini.loadResult() != 0 ? ini.loadResult() : ini.get("server", "port", port);
-  (code != 0 ? std::cerr << "port: " << VaskCommonError_text(code) : std::cout << port) << "\n";
-  return code != 0;
+
+int main(int argc, char** argv) {
+  const vask::Document settings(argc > 1 ? argv[1] : "");
+  int code = 0;  // the load's code when the load failed
+  const std::int64_t port = settings.get("server", "port", std::int64_t{8080}, &code);
+  if (code != 0 && code != VaskCommonError_NoEntry) {  // a missing port is no error
+    std::cerr << "server.port: " << VaskCommonError_text(code) << " (" << code << ")\n";
+    return 1;
+  }
+  std::cout << port << '\n';
+  return 0;
 }

@@ -1,13 +1,16 @@
-# Runs a get_port example: on the shipped settings it prints the port; on a
-# malformed port it prints nothing, says why on stderr and fails.
-execute_process(COMMAND ${EMULATOR} ${EXAMPLE} ${INPUT}
-  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-if(NOT rc EQUAL 0 OR NOT out STREQUAL "8443\n" OR NOT err STREQUAL "")
-  message(FATAL_ERROR "on ${INPUT} (${rc}):\n${out}\n${err}")
-endif()
+# Runs a get_port example: on the shipped settings it prints their port, on a
+# file without one the default; on a port that is not a number it prints
+# nothing, says why on stderr and fails.
+function(expect file code output error)
+  execute_process(COMMAND ${EMULATOR} ${EXAMPLE} ${file}
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL code OR NOT out STREQUAL "${output}" OR NOT err MATCHES "${error}")
+    message(FATAL_ERROR "on ${file} (${rc}):\n${out}\n${err}")
+  endif()
+endfunction()
+
+expect(${INPUT} 0 "8443\n" "^$")
+file(WRITE ${COPY} "[server]\nhost=h\n")
+expect(${COPY} 0 "8080\n" "^$")
 file(WRITE ${MALFORMED} "[server]\nport=84x3\n")
-execute_process(COMMAND ${EMULATOR} ${EXAMPLE} ${MALFORMED}
-  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-if(rc EQUAL 0 OR NOT out STREQUAL "" OR NOT err MATCHES "port: the value is not of that type")
-  message(FATAL_ERROR "on ${MALFORMED} (${rc}):\n${out}\n${err}")
-endif()
+expect(${MALFORMED} 1 "" "^server.port: the value is not of that type")
