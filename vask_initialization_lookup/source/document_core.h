@@ -39,6 +39,7 @@ struct Document_t {
   size_t materialSize;
   uint64_t materialGeneration;
   Findings_t findings;
+  const Logical_t* pGiven;    // the name sectionNext gave last: a walk of its members follows
   VaskCommonBuffer_t* pLost;  // what another writer left in the file that a save replaced
 };
 

@@ -401,22 +401,18 @@ int Edit::runParts(Run_t* pRun) {
   if (pRun->pParts == nullptr || pRun->ppParts == nullptr || pRun->ppOld == nullptr) {
     return VaskCommonError_NoMemory;
   }
-  Reading_t reading{pRun->ppLines, pRun->count,  pRun->hRead,   0,
-                    sections,      pRun->pParts, pRun->pPartOf, pRun->ppMembers};
+  Logical_t* pBefore = pRun->pFirstPart != nullptr && pRun->pFirstPart->pPrev != nullptr
+                           ? pRun->pFirstPart->pPrev->pLogical
+                           : nullptr;
+  Reading_t reading{pRun->ppLines, nullptr,       pRun->count,     pRun->hRead, 0,      sections,
+                    pRun->pParts,  pRun->pPartOf, pRun->ppMembers, &index_,     pBefore};
   int result = reading_assign(&reading);
   for (size_t i = 0; result == VaskCommonError_Success && i < pRun->count; ++i) {
     result = member_isWhole(*pRun->ppLines[i], pRun->ppMembers[i]);
   }
-  Logical_t* pBefore = pRun->pFirstPart != nullptr && pRun->pFirstPart->pPrev != nullptr
-                           ? pRun->pFirstPart->pPrev->pLogical
-                           : nullptr;
   for (size_t i = 0; result == VaskCommonError_Success && i < sections; ++i) {
-    result = part_name(&index_, &pRun->pParts[i], pBefore);
-    pBefore = pRun->pParts[i].pLogical;
     pRun->ppParts[i] = static_cast<Part_t*>(std::calloc(1, sizeof(Part_t)));
-    if (result == VaskCommonError_Success && pRun->ppParts[i] == nullptr) {
-      result = VaskCommonError_NoMemory;
-    }
+    result = pRun->ppParts[i] != nullptr ? VaskCommonError_Success : VaskCommonError_NoMemory;
     pRun->partCount = i + 1;
   }
   return result;
@@ -440,6 +436,7 @@ int Edit::runKeys(Run_t* pRun) {
         return VaskCommonError_NoMemory;
       }
       pEntry->hash = key_hash(pLogical, pKey, length);
+      pEntry->length = length;
       pEntry->pLogical = const_cast<Logical_t*>(pLogical);
       ++created;
     }
@@ -810,6 +807,7 @@ int set_append(Document_t* pDocument, Line_t* pAfter, const char* pKey, const ch
   }
   if (pMade != nullptr) {
     pMade->hash = key_hash(pAfter->pLogical, pKey, length);
+    pMade->length = length;
     pMade->pLogical = pAfter->pLogical;
     pEntry = pMade;
   }

@@ -2,6 +2,7 @@
 
 #include <vask_common_c/common_error.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,14 @@
 namespace vask::document {
 
 const char kQueueOwner = 0;
+
+// Logical sections are many in a large file and live as long as the index:
+// they are cut from slabs, released all at once.
+struct Slab_t {
+  Slab_t* pNext;
+  size_t used;
+  size_t size;
+};
 
 namespace {
 
@@ -74,6 +83,35 @@ const char* content_end(const char* pBytes, size_t size) {
   return size > 0 && pBytes[size - 1] == '\n' ? pBytes + size - 1 : pBytes + size;
 }
 
+// --- slabs ------------------------------------------------------------------
+
+constexpr size_t kSlabSize = size_t{64} * 1024;
+
+void* slab_take(Index_t* pIndex, size_t bytes) {
+  bytes = (bytes + alignof(Logical_t) - 1) & ~(alignof(Logical_t) - 1);
+  Slab_t* pSlab = pIndex->pSlab;
+  if (pSlab == nullptr || pSlab->size - pSlab->used < bytes) {
+    const size_t size = bytes > kSlabSize ? bytes : kSlabSize;
+    pSlab = static_cast<Slab_t*>(std::malloc(sizeof(Slab_t) + size));
+    if (pSlab == nullptr) {
+      return nullptr;
+    }
+    *pSlab = Slab_t{pIndex->pSlab, 0, size};
+    pIndex->pSlab = pSlab;
+  }
+  void* pTaken = reinterpret_cast<char*>(pSlab + 1) + pSlab->used;
+  pSlab->used += bytes;
+  return pTaken;
+}
+
+void slabs_release(Index_t* pIndex) {
+  for (Slab_t* pSlab = pIndex->pSlab; pSlab != nullptr;) {
+    Slab_t* pNext = pSlab->pNext;
+    std::free(pSlab);
+    pSlab = pNext;
+  }
+}
+
 // --- hash tables ------------------------------------------------------------
 
 template <typename Entry_t>
@@ -108,23 +146,17 @@ bool name_equals(const Logical_t& logical, const char* pName, size_t length) {
 // --- building ---------------------------------------------------------------
 
 size_t lines_count(const char* pText, size_t size) {
-  size_t count = 0;
-  for (const char* pAt = pText; pAt < pText + size;) {
-    const auto* pLineFeed =
-        static_cast<const char*>(std::memchr(pAt, '\n', static_cast<size_t>(pText + size - pAt)));
-    ++count;
-    pAt = pLineFeed != nullptr ? pLineFeed + 1 : pText + size;
-  }
-  return count;
+  const auto lineFeeds = static_cast<size_t>(std::count(pText, pText + size, '\n'));
+  return lineFeeds + (size > 0 && pText[size - 1] != '\n' ? 1 : 0);
 }
 
-// Cuts the text into the index's first block of lines, linked in order.
 void lines_cut(Index_t* pIndex, const char* pText, size_t size, size_t count) {
   Line_t* pBlock = pIndex->pLineBlock;
   const char* pAt = pText;
   bool isRead = true;
   for (size_t i = 0; i < count; ++i) {
     Line_t& line = pBlock[i];
+    line = Line_t{};  // the block is not zeroed: one pass writes each line whole
     const auto* pLineFeed =
         static_cast<const char*>(std::memchr(pAt, '\n', static_cast<size_t>(pText + size - pAt)));
     const char* pNext = pLineFeed != nullptr ? pLineFeed + 1 : pText + size;
@@ -137,12 +169,14 @@ void lines_cut(Index_t* pIndex, const char* pText, size_t size, size_t count) {
     line.kind = isRead ? line_kind(line.pBytes, line.size) : LineKindUnread;
     if (isRead && line.kind == LineKindEnd) {
       pIndex->pEnd = &line;
+      pIndex->readCount = i;
       isRead = false;
     }
     pAt = pNext;
   }
   pIndex->pHead = count > 0 ? &pBlock[0] : nullptr;
   pIndex->pTail = count > 0 ? &pBlock[count - 1] : nullptr;
+  pIndex->readCount = isRead ? count : pIndex->readCount;
 }
 
 // Checks the counts of the part that the lines gave against its section.
@@ -159,7 +193,11 @@ struct Tally_t {
   size_t members;
 };
 
-// Moves on to the next section: the counts of the one before must match.
+Line_t* reading_line(const Reading_t& reading, size_t line) {
+  return reading.ppLines != nullptr ? reading.ppLines[line] : &reading.pBlock[line];
+}
+
+// Moves on to the next section, and names it: the counts of the one before must match.
 int reading_next(Reading_t* pReading, size_t* pPart, Tally_t* pTally) {
   if (*pPart != kNotYet && !part_matches(pReading->pParts[*pPart].pSection, pTally->comments,
                                          pTally->headers, pTally->members)) {
@@ -174,85 +212,96 @@ int reading_next(Reading_t* pReading, size_t* pPart, Tally_t* pTally) {
   if (result != VaskCommonError_Success) {
     return result;
   }
-  pReading->pParts[next] = Part_t{};
-  pReading->pParts[next].pSection = static_cast<VaskInitializationSection_t*>(pItem);
+  Part_t& part = pReading->pParts[next];
+  part = Part_t{};
+  part.pSection = static_cast<VaskInitializationSection_t*>(pItem);
   *pPart = next;
   *pTally = Tally_t{};
-  return VaskCommonError_Success;
+  return part_name(pReading->pIndex, &part,
+                   next > 0 ? pReading->pParts[next - 1].pLogical : pReading->pBefore);
+}
+
+// The line goes into the part (kNotYet: before the first) with its member.
+void reading_put(Reading_t* pReading, size_t line, size_t part,
+                 VaskInitializationMember_t* pMember) {
+  Line_t* pLine = reading_line(*pReading, line);
+  if (part != kNotYet) {
+    Part_t& into = pReading->pParts[part];
+    into.pFirst = into.pFirst != nullptr ? into.pFirst : pLine;
+    into.pLast = pLine;
+    into.pLastMember = pMember != nullptr ? pLine : into.pLastMember;
+  }
+  if (pReading->pPartOf != nullptr) {
+    pReading->pPartOf[line] = part;
+    pReading->ppMembers[line] = pMember;
+    return;
+  }
+  pLine->pPart = part != kNotYet ? &pReading->pParts[part] : nullptr;
+  pLine->pMember = pMember;
+  if (pMember != nullptr) {
+    pLine->pLogical = pLine->pPart->pLogical;
+    member_link(pReading->pIndex, pLine, nullptr);
+  }
 }
 
 // One read line into the part it belongs to.
 int reading_take(Reading_t* pReading, size_t line, size_t* pPart, Tally_t* pTally) {
-  const LineKind_t kind = pReading->ppLines[line]->kind;
+  const LineKind_t kind = reading_line(*pReading, line)->kind;
   if (kind != LineKindComment && kind != LineKindHeader && kind != LineKindMember) {
     return VaskCommonError_Failure;  // the reader would have failed or stopped here
   }
   // A comment or header after a member starts the next section; any line the first one.
   const bool isOpen = *pPart != kNotYet && pTally->members > 0;
   const bool isNext = *pPart == kNotYet || (kind != LineKindMember && isOpen);
-  const int result = isNext ? reading_next(pReading, pPart, pTally) : VaskCommonError_Success;
+  int result = isNext ? reading_next(pReading, pPart, pTally) : VaskCommonError_Success;
   if (result != VaskCommonError_Success) {
     return result;
   }
   pTally->comments += kind == LineKindComment ? 1 : 0;
   pTally->headers += kind == LineKindHeader ? 1 : 0;
+  void* pItem = nullptr;
   if (kind == LineKindMember) {
-    void* pItem = nullptr;
-    const int found =
+    result =
         VaskCommonDQueue_at(pReading->pParts[*pPart].pSection->hMember, pTally->members++, &pItem);
-    pReading->ppMembers[line] = static_cast<VaskInitializationMember_t*>(pItem);
-    pReading->pParts[*pPart].pLastMember = pReading->ppLines[line];
-    if (found != VaskCommonError_Success) {
-      return found;
-    }
   }
-  pReading->pPartOf[line] = *pPart;
-  return VaskCommonError_Success;
+  reading_put(pReading, line, *pPart, static_cast<VaskInitializationMember_t*>(pItem));
+  return result;
 }
 
-// Lines, first and last, of each part; the lines before the first part are its own.
-void reading_bound(Reading_t* pReading) {
-  for (size_t line = 0; line < pReading->count; ++line) {
-    const size_t part = pReading->pPartOf[line] == kNotYet ? 0 : pReading->pPartOf[line];
-    pReading->pPartOf[line] = part;
-    if (pReading->pParts[part].pFirst == nullptr) {
-      pReading->pParts[part].pFirst = pReading->ppLines[line];
-    }
-    pReading->pParts[part].pLast = pReading->ppLines[line];
-  }
-}
-
-// Ties the block's lines to the parts and members that `reading` gave them.
-void lines_tie(Index_t* pIndex, Reading_t* pReading) {
-  for (size_t line = 0; line < pReading->count; ++line) {
-    Line_t* pLine = pReading->ppLines[line];
-    pLine->pPart = pReading->sections > 0 ? &pIndex->pPartBlock[pReading->pPartOf[line]] : nullptr;
-    pLine->pMember = pReading->ppMembers[line];
-    if (pLine->kind == LineKindMember) {
-      pLine->pLogical = pLine->pPart->pLogical;
-      member_link(pIndex, pLine, nullptr);
+// The lines before the first part are its own.
+void reading_lead(Reading_t* pReading, size_t lines) {
+  for (size_t line = 0; line < lines; ++line) {
+    if (pReading->pPartOf != nullptr) {
+      pReading->pPartOf[line] = 0;
+    } else {
+      reading_line(*pReading, line)->pPart = &pReading->pParts[0];
     }
   }
+  pReading->pParts[0].pFirst = reading_line(*pReading, 0);
 }
 
-// The block of parts, linked in queue order and named.
-int parts_link(Index_t* pIndex) {
-  Logical_t* pBefore = nullptr;
+// The block of parts, linked in queue order.
+void parts_link(Index_t* pIndex) {
   for (size_t i = 0; i < pIndex->partCount; ++i) {
     Part_t& part = pIndex->pPartBlock[i];
     part.index = i;
     part.isPooled = true;
     part.pPrev = i > 0 ? &pIndex->pPartBlock[i - 1] : nullptr;
     part.pNext = i + 1 < pIndex->partCount ? &pIndex->pPartBlock[i + 1] : nullptr;
-    const int result = part_name(pIndex, &part, pBefore);
-    if (result != VaskCommonError_Success) {
-      return result;
-    }
-    pBefore = part.pLogical;
   }
   pIndex->pFirstPart = pIndex->partCount > 0 ? &pIndex->pPartBlock[0] : nullptr;
   pIndex->pLastPart = pIndex->partCount > 0 ? &pIndex->pPartBlock[pIndex->partCount - 1] : nullptr;
-  return VaskCommonError_Success;
+}
+
+int index_assign(Index_t* pIndex, VaskCommonDQueueHandle_t hQueue, size_t count) {
+  Reading_t reading{nullptr, pIndex->pLineBlock, pIndex->readCount, hQueue,  0,
+                    count,   pIndex->pPartBlock, nullptr,           nullptr, pIndex,
+                    nullptr};
+  const int result = reading_assign(&reading);
+  if (result == VaskCommonError_Success) {
+    parts_link(pIndex);
+  }
+  return result;
 }
 
 // The read lines as an array, for reading_assign.
@@ -269,41 +318,15 @@ struct ReadLines_t {
     std::free(static_cast<void*>(ppMembers));
   }
   int allocate(size_t count) {
-    const size_t room = count + 1;
-    ppLines = static_cast<Line_t**>(std::calloc(room, sizeof(void*)));
-    pPartOf = static_cast<size_t*>(std::calloc(room, sizeof(size_t)));
-    ppMembers = static_cast<VaskInitializationMember_t**>(std::calloc(room, sizeof(void*)));
+    const size_t room = count + 1;  // every entry is written before it is read
+    ppLines = static_cast<Line_t**>(std::malloc(room * sizeof(void*)));
+    pPartOf = static_cast<size_t*>(std::malloc(room * sizeof(size_t)));
+    ppMembers = static_cast<VaskInitializationMember_t**>(std::malloc(room * sizeof(void*)));
     return ppLines != nullptr && pPartOf != nullptr && ppMembers != nullptr
                ? VaskCommonError_Success
                : VaskCommonError_NoMemory;
   }
 };
-
-int index_assign(Index_t* pIndex, VaskCommonDQueueHandle_t hQueue, size_t count) {
-  size_t read = 0;
-  for (Line_t* pLine = pIndex->pHead; pLine != nullptr && pLine->kind < LineKindEnd;
-       pLine = pLine->pNext) {
-    ++read;
-  }
-  ReadLines_t lines;
-  int result = lines.allocate(read);
-  if (result != VaskCommonError_Success) {
-    return result;
-  }
-  for (size_t i = 0; i < read; ++i) {
-    lines.ppLines[i] = &pIndex->pLineBlock[i];
-  }
-  Reading_t reading{lines.ppLines,      read,          hQueue,         0, count,
-                    pIndex->pPartBlock, lines.pPartOf, lines.ppMembers};
-  result = reading_assign(&reading);
-  if (result == VaskCommonError_Success) {
-    result = parts_link(pIndex);
-  }
-  if (result == VaskCommonError_Success) {
-    lines_tie(pIndex, &reading);
-  }
-  return result;
-}
 
 void lines_release(Index_t* pIndex) {
   for (Line_t* pLine = pIndex->pHead; pLine != nullptr;) {
@@ -350,9 +373,8 @@ size_t key_length(const Line_t& line) {
 }
 
 bool key_equals(const KeyEntry_t& entry, const char* pKey, size_t length) {
-  const Line_t& line = *entry.pFirst;
-  return key_length(line) == length &&
-         std::memcmp(line.pMember->pKey != nullptr ? line.pMember->pKey : "", pKey, length) == 0;
+  const char* pHeld = entry.pFirst->pMember->pKey;
+  return entry.length == length && std::memcmp(pHeld != nullptr ? pHeld : "", pKey, length) == 0;
 }
 
 size_t members_count(const Index_t& index) {
@@ -517,14 +539,14 @@ int logical_get(Index_t* pIndex, const char* pName, size_t length, Logical_t** p
   if (*ppLogical != nullptr) {
     return VaskCommonError_Success;
   }
-  // The record with its name after it: one allocation for the many names of a large file.
-  auto* pLogical = static_cast<Logical_t*>(std::calloc(1, sizeof(Logical_t) + length + 1));
+  auto* pLogical = static_cast<Logical_t*>(slab_take(pIndex, sizeof(Logical_t) + length + 1));
   if (pLogical == nullptr || table_reserve(&pIndex->logicals, 1) != VaskCommonError_Success) {
-    std::free(pLogical);
-    return VaskCommonError_NoMemory;
+    return VaskCommonError_NoMemory;  // what the slab gave stays unused until the index goes
   }
-  pLogical->pName = reinterpret_cast<char*>(pLogical + 1);
+  *pLogical = Logical_t{};
+  pLogical->pName = reinterpret_cast<char*>(pLogical + 1);  // the name after the record
   std::memcpy(pLogical->pName, pName, length);
+  pLogical->pName[length] = '\0';
   pLogical->length = length;
   pLogical->hash = bytes_hash(pName, length);
   table_insert(&pIndex->logicals, pLogical);
@@ -532,12 +554,11 @@ int logical_get(Index_t* pIndex, const char* pName, size_t length, Logical_t** p
   return VaskCommonError_Success;
 }
 
-KeyEntry_t* key_find(const Index_t& index, const Logical_t* pLogical, const char* pKey,
-                     size_t length) {
+KeyEntry_t* key_findHashed(const Index_t& index, const Logical_t* pLogical, const char* pKey,
+                           size_t length, uint64_t hash) {
   if (index.keys.bucketCount == 0 || pLogical == nullptr) {
     return nullptr;
   }
-  const uint64_t hash = key_hash(pLogical, pKey, length);
   for (KeyEntry_t* pEntry = index.keys.ppBucket[bucket_of(index.keys, hash)]; pEntry != nullptr;
        pEntry = pEntry->pHashNext) {
     if (pEntry->hash == hash && pEntry->pLogical == pLogical && key_equals(*pEntry, pKey, length)) {
@@ -545,6 +566,11 @@ KeyEntry_t* key_find(const Index_t& index, const Logical_t* pLogical, const char
     }
   }
   return nullptr;
+}
+
+KeyEntry_t* key_find(const Index_t& index, const Logical_t* pLogical, const char* pKey,
+                     size_t length) {
+  return key_findHashed(index, pLogical, pKey, length, key_hash(pLogical, pKey, length));
 }
 
 void member_link(Index_t* pIndex, Line_t* pLine, KeyEntry_t* pKey) {
@@ -599,10 +625,12 @@ void member_unlink(Index_t* pIndex, Line_t* pLine) {
 
 int reading_assign(Reading_t* pReading) {
   size_t part = kNotYet;
+  size_t leading = 0;  // blank lines before the first part
   Tally_t tally{};
   for (size_t line = 0; line < pReading->count; ++line) {
-    if (pReading->ppLines[line]->kind == LineKindBlank) {
-      pReading->pPartOf[line] = part;
+    if (reading_line(*pReading, line)->kind == LineKindBlank) {
+      leading += part == kNotYet ? 1 : 0;
+      reading_put(pReading, line, part, nullptr);
       continue;
     }
     const int result = reading_take(pReading, line, &part, &tally);
@@ -617,7 +645,7 @@ int reading_assign(Reading_t* pReading) {
     return VaskCommonError_Failure;
   }
   if (taken > 0) {
-    reading_bound(pReading);
+    reading_lead(pReading, leading);
   }
   return VaskCommonError_Success;
 }
@@ -628,11 +656,15 @@ int index_build(Index_t* pIndex, const char* pText, size_t size, VaskCommonDQueu
   const size_t count = lines_count(pText, size);
   const size_t parts = VaskCommonDQueue_length(hQueue);
   *pIndex = Index_t{};
-  pIndex->pLineBlock = static_cast<Line_t*>(std::calloc(count + 1, sizeof(Line_t)));
-  pIndex->pPartBlock = static_cast<Part_t*>(std::calloc(parts + 1, sizeof(Part_t)));
+  // Not zeroed: every record is written whole before use, and a large zeroed block
+  // costs a pass of its own where the allocator hands out reused memory.
+  pIndex->pLineBlock = static_cast<Line_t*>(std::malloc((count + 1) * sizeof(Line_t)));
+  pIndex->pPartBlock = static_cast<Part_t*>(std::malloc((parts + 1) * sizeof(Part_t)));
   pIndex->partCount = parts;
+  // Room for every name at once: a table grown step by step would leave its
+  // old bucket arrays to the allocator to merge.
   int result = pIndex->pLineBlock != nullptr && pIndex->pPartBlock != nullptr
-                   ? VaskCommonError_Success
+                   ? table_reserve(&pIndex->logicals, parts)
                    : VaskCommonError_NoMemory;
   if (result == VaskCommonError_Success) {
     lines_cut(pIndex, pText, size, count);
@@ -652,7 +684,7 @@ int index_key(Index_t* pIndex) {
     return VaskCommonError_Success;
   }
   const size_t members = members_count(*pIndex);
-  auto* pBlock = static_cast<KeyEntry_t*>(std::calloc(members + 1, sizeof(KeyEntry_t)));
+  auto* pBlock = static_cast<KeyEntry_t*>(std::malloc((members + 1) * sizeof(KeyEntry_t)));
   if (pBlock == nullptr || table_reserve(&pIndex->keys, members) != VaskCommonError_Success) {
     std::free(pBlock);
     return VaskCommonError_NoMemory;
@@ -666,10 +698,13 @@ int index_key(Index_t* pIndex) {
     }
     const char* pKey = pLine->pMember->pKey != nullptr ? pLine->pMember->pKey : "";
     const size_t length = key_length(*pLine);
-    KeyEntry_t* pEntry = key_find(*pIndex, pLine->pLogical, pKey, length);
+    const uint64_t hash = key_hash(pLine->pLogical, pKey, length);
+    KeyEntry_t* pEntry = key_findHashed(*pIndex, pLine->pLogical, pKey, length, hash);
     if (pEntry == nullptr) {
       pEntry = &pBlock[used++];
-      pEntry->hash = key_hash(pLine->pLogical, pKey, length);
+      *pEntry = KeyEntry_t{};
+      pEntry->hash = hash;
+      pEntry->length = length;
       pEntry->pLogical = pLine->pLogical;
       pEntry->pFirst = pLine;
       pEntry->pLast = pLine;
@@ -695,7 +730,7 @@ void index_release(Index_t* pIndex) {
       std::free(pEntry);
     }
   });
-  table_each(&pIndex->logicals, [](Logical_t* pLogical) { std::free(pLogical); });
+  slabs_release(pIndex);
   table_release(&pIndex->keys);
   table_release(&pIndex->logicals);
   std::free(pIndex->pLineBlock);

@@ -27,6 +27,7 @@ enum LineKind_t : uint8_t {
 struct Part_t;
 struct Logical_t;
 struct KeyEntry_t;
+struct Slab_t;
 
 // One line of the text, its line feed included when it has one.
 struct Line_t {
@@ -83,6 +84,7 @@ struct Logical_t {
 struct KeyEntry_t {
   KeyEntry_t* pHashNext;
   uint64_t hash;
+  size_t length;  // of the key, its trailing blanks left out
   Logical_t* pLogical;
   Line_t* pFirst;
   Line_t* pLast;
@@ -124,6 +126,8 @@ struct Index_t {
   Table_t<KeyEntry_t> keys;
   KeyEntry_t* pKeyBlock;
   size_t keyBlockCount;
+  Slab_t* pSlab;     // where the logical sections live, until the index is released
+  size_t readCount;  // lines before the end of the reading
   // The names in order of first appearance, and which part shows each first.
   uint64_t orderGeneration;
   Logical_t** ppOrder;
@@ -181,18 +185,24 @@ void member_link(Index_t* pIndex, Line_t* pLine, KeyEntry_t* pKey);
 void member_unlink(Index_t* pIndex, Line_t* pLine);
 
 // Assigns lines to the sections hQueue holds from `first` on, in order, as the
-// reader groups them: *pSections gets how many were taken. The lines are
-// ppLines[0..count). parts[] gets one record per section. Fails with 1 where
-// the lines and the sections disagree.
+// reader groups them, and names each section as lookup reads it. pParts[] gets
+// one record per section. Fails with 1 where the lines and the sections
+// disagree (the reader's rules and these would differ).
 struct Reading_t {
-  Line_t** ppLines;
+  Line_t** ppLines;  // the lines; null: the first `count` lines of pBlock
+  Line_t* pBlock;
   size_t count;
   VaskCommonDQueueHandle_t hQueue;
   size_t first;
-  size_t sections;                         // how many sections the lines must take
-  Part_t* pParts;                          // `sections` records, filled
-  size_t* pPartOf;                         // per line: its part, or SIZE_MAX before the first
-  VaskInitializationMember_t** ppMembers;  // per line: its member, or null
+  size_t sections;  // how many sections the lines must take
+  Part_t* pParts;   // `sections` records, filled
+  // Per line its part (SIZE_MAX before the first) and member (or null); when
+  // null, the lines take their parts and members at once, and member lines
+  // join their logical section's list.
+  size_t* pPartOf;
+  VaskInitializationMember_t** ppMembers;
+  Index_t* pIndex;     // keeps the names
+  Logical_t* pBefore;  // the name in force before the first section; null at the start
 };
 int reading_assign(Reading_t* pReading);
 

@@ -94,9 +94,15 @@ int document_text(Document_t* pDocument, const char** ppText, size_t* pSize) {
     }
     std::memcpy(pMaterial, pDocument->pText, pDocument->bom);
     char* pAt = pMaterial + pDocument->bom;
-    for (const Line_t* pLine = pDocument->index.pHead; pLine != nullptr; pLine = pLine->pNext) {
-      std::memcpy(pAt, pLine->pBytes, pLine->size);
-      pAt += pLine->size;
+    // Lines that stand next to each other in memory (the text as read) go in one copy.
+    for (const Line_t* pLine = pDocument->index.pHead; pLine != nullptr;) {
+      const char* pFrom = pLine->pBytes;
+      const char* pTo = pFrom;
+      for (; pLine != nullptr && pLine->pBytes == pTo; pLine = pLine->pNext) {
+        pTo += pLine->size;
+      }
+      std::memcpy(pAt, pFrom, static_cast<size_t>(pTo - pFrom));
+      pAt += pTo - pFrom;
     }
     *pAt = '\0';
     std::free(pDocument->pMaterial);
@@ -233,7 +239,9 @@ const Line_t* member_after(const Document_t& document, const char* pSection,
     if (pLast != nullptr) {
       return pLast->pLogicalNext;
     }
-    const Logical_t* pLogical = logical_find(document.index, pSection, std::strlen(pSection));
+    const Logical_t* pLogical = document.pGiven != nullptr && document.pGiven->pName == pSection
+                                    ? document.pGiven
+                                    : logical_find(document.index, pSection, std::strlen(pSection));
     return pLogical != nullptr ? pLogical->pFirstMember : nullptr;
   }
   const Line_t* pLine = pLast != nullptr ? pLast->pNext : document.index.pHead;
@@ -344,6 +352,7 @@ int index_ensure(Document_t* pDocument) {
 
 void document_edited(Document_t* pDocument) {
   ++pDocument->generation;
+  pDocument->pGiven = nullptr;
 }
 
 void document_release(Document_t* pDocument) {
@@ -510,7 +519,8 @@ extern "C" int VaskInitializationDocument_sectionNext(VaskInitializationDocument
   if (pCursor->section >= pDocument->index.orderCount) {
     return VaskCommonError_NoEntry;
   }
-  *ppName = pDocument->index.ppOrder[pCursor->section++]->pName;
+  pDocument->pGiven = pDocument->index.ppOrder[pCursor->section++];
+  *ppName = pDocument->pGiven->pName;
   pCursor->pName = *ppName;
   pCursor->member = pDocument->generation;
   return VaskCommonError_Success;
