@@ -202,8 +202,9 @@ VASK_INITIALIZATION_LOOKUP_API int VaskInitializationDocument_text(
  * with) saves over its own file through VaskCommonFile_save: only while that
  * file is the version read, else FileChanged (20) and nothing is written; a
  * locked document keeps its lock on the new file. Any other name is replaced
- * with VaskCommonBuffer_save2. Checks before writing that the bytes read as the
- * document's queue.
+ * with VaskCommonBuffer_save2, without that check, also where it names the same
+ * file another way ("./f.ini", a link): pass null to save over the file held.
+ * Checks before writing that the bytes read as the document's queue.
  */
 VASK_INITIALIZATION_LOOKUP_API int VaskInitializationDocument_save(
     VaskInitializationDocumentHandle_t handle, const char* pFilename);
