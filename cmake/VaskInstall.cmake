@@ -12,6 +12,11 @@ if(VASK_BUILD_TESTS)
       COMMAND bash ${PROJECT_SOURCE_DIR}/tests/install/run.sh --install ${PROJECT_BINARY_DIR}
         --cc ${CMAKE_C_COMPILER} --cxx ${CMAKE_CXX_COMPILER} --generator ${CMAKE_GENERATOR})
     set_tests_properties(install_consumers PROPERTIES TIMEOUT 300)
+    # A host project that builds ours inside its own (add_subdirectory, FetchContent).
+    add_test(NAME subproject_hosts
+      COMMAND bash ${PROJECT_SOURCE_DIR}/tests/subproject/run.sh
+        --cc ${CMAKE_C_COMPILER} --cxx ${CMAKE_CXX_COMPILER} --generator ${CMAKE_GENERATOR})
+    set_tests_properties(subproject_hosts PROPERTIES TIMEOUT 300)
   endif()
   # The Debian symbols files name exactly the exports of tests/symbols/.
   add_test(NAME debian_symbols
