@@ -8,9 +8,14 @@ if(VASK_BUILD_TESTS)
   # cross build (the consumers are built and run for the host) nor a sanitizer
   # build (its libraries need the sanitizer runtime loaded first).
   if(NOT CMAKE_CROSSCOMPILING AND NOT VASK_SANITIZE)
+    set(run_path)
+    if(CMAKE_SKIP_INSTALL_RPATH OR CMAKE_SKIP_RPATH)
+      set(run_path --no-run-path)
+    endif()
     add_test(NAME install_consumers
       COMMAND bash ${PROJECT_SOURCE_DIR}/tests/install/run.sh --install ${PROJECT_BINARY_DIR}
-        --cc ${CMAKE_C_COMPILER} --cxx ${CMAKE_CXX_COMPILER} --generator ${CMAKE_GENERATOR})
+        --cc ${CMAKE_C_COMPILER} --cxx ${CMAKE_CXX_COMPILER} --generator ${CMAKE_GENERATOR}
+        ${run_path})
     set_tests_properties(install_consumers PROPERTIES TIMEOUT 300)
     # A host project that builds ours inside its own (add_subdirectory, FetchContent).
     add_test(NAME subproject_hosts

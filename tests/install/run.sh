@@ -16,6 +16,8 @@
 #   run.sh --install BUILD_DIR [options]  install BUILD_DIR into a temporary prefix first
 #   run.sh --prefix PREFIX [options]      use what is installed there (/usr: the packages)
 # options: --cc CC --cxx CXX --generator GENERATOR --keep
+#   --no-run-path  the libraries were built without one (CMAKE_SKIP_INSTALL_RPATH, as
+#                  for the Debian packages): the hosts then run with LD_LIBRARY_PATH
 set -euo pipefail
 
 source_dir="$(cd "$(dirname "$0")" && pwd)"
@@ -26,6 +28,7 @@ cc="${CC:-cc}"
 cxx="${CXX:-c++}"
 generator=""
 keep=0
+run_path_expected=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --install) build_dir="$2"; shift 2 ;;
@@ -34,6 +37,7 @@ while [ $# -gt 0 ]; do
     --cxx) cxx="$2"; shift 2 ;;
     --generator) generator="$2"; shift 2 ;;
     --keep) keep=1; shift ;;
+    --no-run-path) run_path_expected=0; shift ;;
     *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -60,7 +64,7 @@ quiet() {
 expect_ok() {
   local what="$1" output
   shift
-  output="$("$@" 2>&1 || true)"
+  output="$("${run[@]}" "$@" 2>&1 || true)"
   [ "${output}" = "ok" ] || fail "${what}: ${output}"
 }
 
@@ -100,7 +104,10 @@ static=0
 # CMake installs the libraries with a run path to their own folder; the packages
 # (CMAKE_SKIP_INSTALL_RPATH) without.
 expected_run_path='$ORIGIN'
-[ "${prefix}" != "/usr" ] || expected_run_path=""
+[ "${prefix}" != "/usr" ] && [ "${run_path_expected}" -eq 1 ] || expected_run_path=""
+# Without a run path, only the loader's path finds the libraries of a custom prefix.
+run=()
+[ "${prefix}" = "/usr" ] || [ "${run_path_expected}" -eq 1 ] || run=(env "LD_LIBRARY_PATH=${libdir}")
 for name in "${libraries[@]}"; do
   if [ "${shared}" -eq 1 ]; then
     real="${libdir}/lib${name}.so.${version}"
@@ -148,7 +155,7 @@ meson_done=""
 expect_port() {
   local what="$1" output
   shift
-  output="$("$@" "${project_dir}/examples/settings.ini" 2>&1 || true)"
+  output="$("${run[@]}" "$@" "${project_dir}/examples/settings.ini" 2>&1 || true)"
   [ "${output}" = "8443" ] || fail "${what}: ${output}"
 }
 if [ "${shared}" -eq 1 ]; then

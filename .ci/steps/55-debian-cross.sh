@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The Debian packages for the real target, cross-built on this machine as the
+# README says (build-dep and dpkg-buildpackage with -a arm64 -Pcross,nocheck),
+# checked by lintian (no error, no warning), and their vask-ini run under qemu
+# from the unpacked packages.
+set -euo pipefail
+bash scripts/setup
+export DEBIAN_FRONTEND=noninteractive
+apt_install() { apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "$@"; }
+dpkg --add-architecture arm64
+apt-get update >/dev/null
+apt_install dpkg-dev debhelper lintian crossbuild-essential-arm64 qemu-user
+apt-get -o DPkg::Lock::Timeout=600 build-dep -y --no-install-recommends -a arm64 -Pcross,nocheck ./
+
+version="$(dpkg-parsechangelog -S Version)"
+source="$(dpkg-parsechangelog -S Source)"
+out=build-deb-arm64
+rm -rf "${out}"
+mkdir -p "${out}/${source}-${version}"
+tar --exclude=./.git --exclude='./build*' -cf - . | tar -xf - -C "${out}/${source}-${version}"
+(cd "${out}/${source}-${version}" && dpkg-buildpackage -a arm64 -Pcross,nocheck -b -us -uc -J2)
+
+changes=("${out}"/*_arm64.changes)
+lintian --fail-on error,warning "${changes[@]}"
+echo "lintian (arm64): no error, no warning"
+
+root="$(mktemp -d)"
+trap 'rm -rf "${root}"' EXIT
+for deb in "${out}"/*_arm64.deb; do
+  [ "$(dpkg-deb -f "${deb}" Architecture)" = arm64 ] || { echo "${deb} is not for arm64" >&2; exit 1; }
+  case "${deb}" in *-dbgsym_*) ;; *) dpkg-deb -x "${deb}" "${root}" ;; esac
+  printf '  %-60s %8d bytes\n' "${deb##*/}" "$(stat -c %s "${deb}")"
+done
+[ -f "${root}/usr/share/man/man1/vask-ini.1.gz" ] || { echo "no vask-ini(1) in the arm64 package" >&2; exit 1; }
+printed="$(qemu-aarch64 -L /usr/aarch64-linux-gnu -E "LD_LIBRARY_PATH=${root}/usr/lib/aarch64-linux-gnu" \
+  "${root}/usr/bin/vask-ini" --version)"
+echo "vask-ini --version from the arm64 packages under qemu: ${printed}"
+[ "${printed}" = "vask-ini ${version%%-*}" ] || { echo "expected vask-ini ${version%%-*}" >&2; exit 1; }
