@@ -9,7 +9,10 @@ export DEBIAN_FRONTEND=noninteractive
 apt_install() { apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "$@"; }
 dpkg --add-architecture arm64
 apt-get update >/dev/null
-apt_install dpkg-dev debhelper lintian crossbuild-essential-arm64 qemu-user
+# The cross compilers, and the target's C and C++ libraries as packages (what
+# build-essential is for the target: dpkg-shlibdeps reads their symbols to fill
+# in the packages' dependencies).
+apt_install dpkg-dev debhelper lintian crossbuild-essential-arm64 libc6-dev:arm64 libstdc++6:arm64 qemu-user
 apt-get -o DPkg::Lock::Timeout=600 build-dep -y --no-install-recommends -a arm64 -Pcross,nocheck ./
 
 version="$(dpkg-parsechangelog -S Version)"
