@@ -166,41 +166,40 @@ bool isDigit(char character) {
   return character >= '0' && character <= '9';
 }
 
-const char* digits_skip(const char* pBegin, const char* pEnd) {
-  while (pBegin != pEnd && isDigit(*pBegin)) {
-    ++pBegin;
+// Skips what `accept` takes at text[index] on; returns the count skipped.
+template <typename Accept>
+size_t text_skip(std::string_view text, size_t& index, Accept accept) {
+  const size_t start = index;
+  while (index < text.size() && accept(text[index])) {
+    ++index;
   }
-  return pBegin;
+  return index - start;
 }
 
-const char* sign_skip(const char* pBegin, const char* pEnd) {
-  return pBegin != pEnd && (*pBegin == '+' || *pBegin == '-') ? pBegin + 1 : pBegin;
+bool isSign(char character) {
+  return character == '+' || character == '-';
 }
 
 // [sign] digits [. digits] [e [sign] digits], with a digit in the mantissa:
 // strtod alone would also take hex, "inf", "nan" and blanks after the start.
-bool real_isWellFormed(const char* pBegin, const char* pEnd) {
-  const char* pCursor = sign_skip(pBegin, pEnd);
-  const char* pDigits = pCursor;
-  pCursor = digits_skip(pCursor, pEnd);
-  size_t count = static_cast<size_t>(pCursor - pDigits);
-  if (pCursor != pEnd && *pCursor == '.') {
-    pDigits = ++pCursor;
-    pCursor = digits_skip(pCursor, pEnd);
-    count += static_cast<size_t>(pCursor - pDigits);
+bool real_isWellFormed(std::string_view text) {
+  size_t index = !text.empty() && isSign(text[0]) ? 1 : 0;
+  size_t count = text_skip(text, index, isDigit);
+  if (index < text.size() && text[index] == '.') {
+    ++index;
+    count += text_skip(text, index, isDigit);
   }
   if (count == 0) {
     return false;
   }
-  if (pCursor != pEnd && (*pCursor == 'e' || *pCursor == 'E')) {
-    pCursor = sign_skip(pCursor + 1, pEnd);
-    pDigits = pCursor;
-    pCursor = digits_skip(pCursor, pEnd);
-    if (pCursor == pDigits) {
+  if (index < text.size() && (text[index] == 'e' || text[index] == 'E')) {
+    ++index;
+    index += index < text.size() && isSign(text[index]) ? 1 : 0;
+    if (text_skip(text, index, isDigit) == 0) {
       return false;
     }
   }
-  return pCursor == pEnd;
+  return index == text.size();
 }
 
 // The "C" locale for strtod_l, made on first use. Published by compare-and-swap:
@@ -254,7 +253,7 @@ int real_parse(const char* pBegin, const char* pEnd, double* pValue) {
     return VaskCommonError_InvalidArgument;
   }
   blanks_trim(pBegin, pEnd);
-  if (!real_isWellFormed(pBegin, pEnd)) {
+  if (!real_isWellFormed(std::string_view(pBegin, static_cast<size_t>(pEnd - pBegin)))) {
     return VaskCommonError_BadValue;
   }
   const locale_t locale = cLocale_get();
