@@ -135,6 +135,16 @@ TEST(Lookup, ParsesRealsAtTheEdgesOfSyntaxAndRange) {
         VaskInitializationLookup_parseReal(text.data(), text.data() + text.size(), &real);
     EXPECT_EQ(shown(code, real), expected) << "'" << text << "'";
   }
+  // A null or reversed range is a bad argument to every parser, which changes nothing.
+  const char* pText = "1";
+  int64_t integer = 42;
+  bool flag = true;
+  double real = 42;
+  EXPECT_EQ(VaskInitializationLookup_parseInteger(nullptr, pText, &integer), 13);
+  EXPECT_EQ(VaskInitializationLookup_parseBoolean(pText + 1, pText, &flag), 13);
+  EXPECT_EQ(VaskInitializationLookup_parseReal(pText, nullptr, &real), 13);
+  EXPECT_EQ(VaskInitializationLookup_parseReal(pText, pText + 1, nullptr), 13);
+  EXPECT_EQ(shown(0, integer) + shown(0, flag) + shown(0, real), "0=42 0=1 0=42 ");
 }
 
 // The first reals of a process, parsed on several threads at once, all read
