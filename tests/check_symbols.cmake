@@ -46,12 +46,12 @@ if(imported MATCHES "__ctype_b_loc")
 endif()
 
 # What each library needs at run time: libc (and libpthread where the C library
-# splits it), and its own siblings.
+# splits it), and its own siblings; a sanitizer build adds the sanitizer's runtime.
 function(expect_runtime library)
   execute_process(COMMAND ${READELF} -d ${library} OUTPUT_VARIABLE text)
   string(REGEX MATCHALL "\\(NEEDED\\) +Shared library: \\[[^]]+\\]" entries "${text}")
   foreach(entry IN LISTS entries)
-    if(NOT entry MATCHES "\\[(libc\\.so\\.[0-9]+|libpthread\\.so\\.[0-9]+|libvask_[a-z_]+\\.so\\.0)\\]$")
+    if(NOT entry MATCHES "\\[(libc\\.so\\.[0-9]+|libpthread\\.so\\.[0-9]+|libvask_[a-z_]+\\.so\\.0|lib[atl]san\\.so\\.[0-9]+|libubsan\\.so\\.[0-9]+)\\]$")
       message(FATAL_ERROR "${library} needs more than libc and its siblings: ${entry}")
     endif()
   endforeach()
