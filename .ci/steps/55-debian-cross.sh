@@ -7,6 +7,17 @@ set -euo pipefail
 bash scripts/setup
 export DEBIAN_FRONTEND=noninteractive
 apt_install() { apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "$@"; }
+# The arm64 packages this step installs go again at its end, and so does the
+# architecture: an arm64 libc left installed would be found by qemu-aarch64 runs
+# of the cross builds (through the build machine's ld.so.cache).
+root="$(mktemp -d)"
+cleanup() {
+  rm -rf "${root}"
+  mapfile -t foreign < <(dpkg-query -W -f '${Package}:${Architecture}\n' | grep ':arm64$' || true)
+  [ ${#foreign[@]} -eq 0 ] || apt-get -o DPkg::Lock::Timeout=600 purge -y "${foreign[@]}" >/dev/null
+  dpkg --remove-architecture arm64 || true
+}
+trap cleanup EXIT
 dpkg --add-architecture arm64
 apt-get update >/dev/null
 # The cross compilers, and the target's C and C++ libraries as packages (what
@@ -27,8 +38,6 @@ changes=("${out}"/*_arm64.changes)
 lintian --fail-on error,warning "${changes[@]}"
 echo "lintian (arm64): no error, no warning"
 
-root="$(mktemp -d)"
-trap 'rm -rf "${root}"' EXIT
 for deb in "${out}"/*_arm64.deb; do
   [ "$(dpkg-deb -f "${deb}" Architecture)" = arm64 ] || { echo "${deb} is not for arm64" >&2; exit 1; }
   case "${deb}" in *-dbgsym_*) ;; *) dpkg-deb -x "${deb}" "${root}" ;; esac
