@@ -14,7 +14,9 @@ root="$(mktemp -d)"
 cleanup() {
   rm -rf "${root}"
   mapfile -t foreign < <(dpkg-query -W -f '${Package}:${Architecture}\n' | grep ':arm64$' || true)
-  [ ${#foreign[@]} -eq 0 ] || apt-get -o DPkg::Lock::Timeout=600 purge -y "${foreign[@]}" >/dev/null
+  # (libc6 and libgcc-s1 count as essential, for arm64 too: allow their removal.)
+  [ ${#foreign[@]} -eq 0 ] || apt-get -o DPkg::Lock::Timeout=600 purge -y --allow-remove-essential \
+    "${foreign[@]}" >/dev/null
   dpkg --remove-architecture arm64 || true
 }
 trap cleanup EXIT
