@@ -1,7 +1,44 @@
 # Installation: the libraries (shared, with their SONAME and development links,
 # or static archives), the public headers, a pkg-config file and a CMake package
-# per library, and the tests that check an installed copy and the Debian symbols
-# files. The Debian packages are built from debian/ with dpkg-buildpackage.
+# per library (VASK_INSTALL, on at the top level only), and the tests that check
+# an installed copy, the Debian files and the builds of a host project. The
+# Debian packages are built from debian/ with dpkg-buildpackage.
+if(VASK_BUILD_TESTS)
+  # Install into a temporary prefix and build host programs there. Not for a
+  # cross build (the consumers are built and run for the host) nor a sanitizer
+  # build (its libraries need the sanitizer runtime loaded first).
+  if(NOT CMAKE_CROSSCOMPILING AND NOT VASK_SANITIZE)
+    set(run_path)
+    if(CMAKE_SKIP_INSTALL_RPATH OR CMAKE_SKIP_RPATH)
+      set(run_path --no-run-path)
+    endif()
+    add_test(NAME install_consumers
+      COMMAND bash ${PROJECT_SOURCE_DIR}/tests/install/run.sh --install ${PROJECT_BINARY_DIR}
+        --cc ${CMAKE_C_COMPILER} --cxx ${CMAKE_CXX_COMPILER} --generator ${CMAKE_GENERATOR}
+        ${run_path})
+    set_tests_properties(install_consumers PROPERTIES TIMEOUT 300)
+    # A host project that builds ours inside its own (add_subdirectory, FetchContent).
+    add_test(NAME subproject_hosts
+      COMMAND bash ${PROJECT_SOURCE_DIR}/tests/subproject/run.sh
+        --cc ${CMAKE_C_COMPILER} --cxx ${CMAKE_CXX_COMPILER} --generator ${CMAKE_GENERATOR})
+    set_tests_properties(subproject_hosts PROPERTIES TIMEOUT 300)
+  endif()
+  # The Debian symbols files name exactly the exports of tests/symbols/.
+  add_test(NAME debian_symbols
+    COMMAND ${CMAKE_COMMAND} -DDEBIAN_DIR=${PROJECT_SOURCE_DIR}/debian
+      -DEXPECTED_DIR=${PROJECT_SOURCE_DIR}/tests/symbols
+      -P ${PROJECT_SOURCE_DIR}/cmake/check_debian_symbols.cmake)
+  # debian/changelog's newest entry carries the project's version.
+  add_test(NAME debian_changelog_version
+    COMMAND ${CMAKE_COMMAND} -DCHANGELOG=${PROJECT_SOURCE_DIR}/debian/changelog
+      -DVERSION=${PROJECT_VERSION} -P ${PROJECT_SOURCE_DIR}/cmake/check_changelog.cmake)
+endif()
+
+# A subproject's host decides what it installs: nothing of ours unless asked.
+if(NOT VASK_INSTALL)
+  return()
+endif()
+
 include(CMakePackageConfigHelpers)
 
 set(VASK_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake)
@@ -21,6 +58,8 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/vask_initialization/include/
   ${PROJECT_SOURCE_DIR}/vask_initialization_lookup/include/
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vask_initialization
   FILES_MATCHING PATTERN "*.h" PATTERN "*.hpp")
+install(FILES ${VASK_GENERATED_INCLUDE_DIR}/initialization_version.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vask_initialization)
 
 # pkg-config files, relocatable: the prefix is found from the file's own folder,
 # so `cmake --install --prefix` anywhere gives working files.
@@ -60,20 +99,3 @@ foreach(entry IN ITEMS "vask_common_c VaskCommonC" "vask_initialization VaskInit
   install(FILES ${PROJECT_BINARY_DIR}/package/${library}.pc
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endforeach()
-
-if(VASK_BUILD_TESTS)
-  # Install into a temporary prefix and build host programs there. Not for a
-  # cross build (the consumers are built and run for the host) nor a sanitizer
-  # build (its libraries need the sanitizer runtime loaded first).
-  if(NOT CMAKE_CROSSCOMPILING AND NOT VASK_SANITIZE)
-    add_test(NAME install_consumers
-      COMMAND bash ${PROJECT_SOURCE_DIR}/tests/install/run.sh --install ${PROJECT_BINARY_DIR}
-        --cc ${CMAKE_C_COMPILER} --cxx ${CMAKE_CXX_COMPILER} --generator ${CMAKE_GENERATOR})
-    set_tests_properties(install_consumers PROPERTIES TIMEOUT 300)
-  endif()
-  # The Debian symbols files name exactly the exports of tests/symbols/.
-  add_test(NAME debian_symbols
-    COMMAND ${CMAKE_COMMAND} -DDEBIAN_DIR=${PROJECT_SOURCE_DIR}/debian
-      -DEXPECTED_DIR=${PROJECT_SOURCE_DIR}/tests/symbols
-      -P ${PROJECT_SOURCE_DIR}/cmake/check_debian_symbols.cmake)
-endif()

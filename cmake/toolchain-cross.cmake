@@ -20,7 +20,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# LD_LIBRARY_PATH=/lib (the sysroot's lib/ under -L): the loader of the sysroot
+# takes the C library beside it, never one of a multiarch package installed on
+# the build machine (/lib/<triplet>, found through the build machine's
+# ld.so.cache), whose private interface to that loader may differ.
 find_program(VASK_QEMU_PROGRAM ${VASK_CROSS_QEMU})
 if(VASK_QEMU_PROGRAM)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${VASK_QEMU_PROGRAM} -L ${VASK_CROSS_SYSROOT})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${VASK_QEMU_PROGRAM} -L ${VASK_CROSS_SYSROOT}
+    -E LD_LIBRARY_PATH=/lib)
 endif()

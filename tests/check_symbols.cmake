@@ -1,5 +1,6 @@
 # Compares the dynamic symbols each library defines with the checked-in lists,
-# checks the SONAMEs and the NEEDED entries, and what the initialization library imports.
+# checks the SONAMEs and the NEEDED entries (our own libraries and libc, nothing
+# of the C++ runtime), and what the initialization library imports.
 function(defined_symbols library out)
   execute_process(COMMAND ${NM} -D --defined-only ${library} OUTPUT_VARIABLE text RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
@@ -44,6 +45,18 @@ if(imported MATCHES "__ctype_b_loc")
   message(FATAL_ERROR "${INITIALIZATION} imports __ctype_b_loc:\n${imported}")
 endif()
 
+# What each library needs at run time: libc (and libpthread where the C library
+# splits it), and its own siblings; a sanitizer build adds the sanitizer's runtime.
+function(expect_runtime library)
+  execute_process(COMMAND ${READELF} -d ${library} OUTPUT_VARIABLE text)
+  string(REGEX MATCHALL "\\(NEEDED\\) +Shared library: \\[[^]]+\\]" entries "${text}")
+  foreach(entry IN LISTS entries)
+    if(NOT entry MATCHES "\\[(libc\\.so\\.[0-9]+|libpthread\\.so\\.[0-9]+|libvask_[a-z_]+\\.so\\.0|lib[atl]san\\.so\\.[0-9]+|libubsan\\.so\\.[0-9]+)\\]$")
+      message(FATAL_ERROR "${library} needs more than libc and its siblings: ${entry}")
+    endif()
+  endforeach()
+endfunction()
+
 expect_symbols(${COMMON} ${EXPECTED_DIR}/vask_common_c.txt)
 expect_symbols(${INITIALIZATION} ${EXPECTED_DIR}/vask_initialization.txt)
 expect_symbols(${LOOKUP} ${EXPECTED_DIR}/vask_initialization_lookup.txt)
@@ -52,3 +65,6 @@ expect_dynamic(${INITIALIZATION} "\\(SONAME\\) +Library soname: \\[libvask_initi
 expect_dynamic(${INITIALIZATION} "\\(NEEDED\\) +Shared library: \\[libvask_common_c\\.so\\.0\\]")
 expect_dynamic(${LOOKUP} "\\(SONAME\\) +Library soname: \\[libvask_initialization_lookup\\.so\\.0\\]")
 expect_dynamic(${LOOKUP} "\\(NEEDED\\) +Shared library: \\[libvask_initialization\\.so\\.0\\]")
+foreach(library IN ITEMS ${COMMON} ${INITIALIZATION} ${LOOKUP})
+  expect_runtime(${library})
+endforeach()

@@ -8,6 +8,8 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "fault.h"
@@ -110,6 +112,56 @@ TEST(Lookup, ParsesTypedValuesWholeAndExactly) {
     EXPECT_EQ(typed("-1.5") + typed("1,5"), "18=42 18=1 0=-1.5 18=42 18=1 18=42 ");
     (void)std::setlocale(LC_ALL, "C");
   }
+}
+
+// Reals at the edges of their syntax and range: exponent signs, a bare point,
+// subnormal and underflowing values, and texts longer than the stack copy.
+TEST(Lookup, ParsesRealsAtTheEdgesOfSyntaxAndRange) {
+  const std::string zeros(70, '0');
+  const std::string longText = "0." + zeros + "25e71";  // 2.5, from a heap copy
+  const std::string edge = std::string(63, '0') + "1";  // 64 bytes: just past the stack copy
+  const std::pair<std::string, std::string> cases[] = {
+      {"1e-5", "0=1e-05 "},    {"1E+2", "0=100 "},
+      {"5.", "0=5 "},          {"-.5e-1", "0=-0.05 "},
+      {".e3", "18=42 "},       {"1e", "18=42 "},
+      {"1e+", "18=42 "},       {"1e+-2", "18=42 "},
+      {"1.2.3", "18=42 "},     {"4.9e-324", "0=4.94066e-324 "},
+      {"1e-400", "18=42 "},    {"- 5", "18=42 "},
+      {longText, "0=2.5 "},    {edge, "0=1 "},
+      {edge.substr(1), "0=1 "}};
+  for (const auto& [text, expected] : cases) {
+    double real = 42;
+    const int code =
+        VaskInitializationLookup_parseReal(text.data(), text.data() + text.size(), &real);
+    EXPECT_EQ(shown(code, real), expected) << "'" << text << "'";
+  }
+  // A null or reversed range is a bad argument to every parser, which changes nothing.
+  const char* pText = "1";
+  int64_t integer = 42;
+  bool flag = true;
+  double real = 42;
+  EXPECT_EQ(VaskInitializationLookup_parseInteger(nullptr, pText, &integer), 13);
+  EXPECT_EQ(VaskInitializationLookup_parseBoolean(pText + 1, pText, &flag), 13);
+  EXPECT_EQ(VaskInitializationLookup_parseReal(pText, nullptr, &real), 13);
+  EXPECT_EQ(VaskInitializationLookup_parseReal(pText, pText + 1, nullptr), 13);
+  EXPECT_EQ(shown(0, integer) + shown(0, flag) + shown(0, real), "0=42 0=1 0=42 ");
+}
+
+// The first reals of a process, parsed on several threads at once, all read
+// right (the locale made on first use is published once; the others free theirs).
+TEST(Lookup, ParsesRealsOnManyThreadsFromTheFirstUse) {
+  std::vector<std::thread> threads;
+  std::vector<double> values(8, 0);
+  for (size_t i = 0; i < values.size(); ++i) {
+    threads.emplace_back([&values, i] {
+      const char kText[] = "2.5";
+      (void)VaskInitializationLookup_parseReal(kText, kText + 3, &values[i]);
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  EXPECT_EQ(values, std::vector<double>(8, 2.5));
 }
 
 // Missing (16, or 17 for a near miss) and malformed (18) stay apart; the

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Packages and archives, checked the way a host sees them:
-# 1. a static build (BUILD_SHARED_LIBS=OFF) installed into a temporary prefix:
+# 1. a static build (VASK_SHARED=OFF) installed into a temporary prefix:
 #    its consumers link the archives through pkg-config --static and CMake and
 #    need no libvask library at run time (tests/install/run.sh checks with ldd);
 # 2. the Debian packages, built by dpkg-buildpackage (which runs the test suite)
 #    from a copy of the tree, checked by lintian (no error, no warning), installed
-#    with apt-get; the consumers and the examples are built against the installed
-#    files (shared and static), and the installed vask-ini runs.
+#    with apt-get; the autopkgtest (debian/tests) builds the consumers and the
+#    examples against the installed files (shared and static), and the installed
+#    vask-ini runs.
 set -euo pipefail
 bash scripts/setup
 export DEBIAN_FRONTEND=noninteractive
@@ -16,7 +17,7 @@ apt_install dpkg-dev debhelper lintian
 apt-get -o DPkg::Lock::Timeout=600 build-dep -y --no-install-recommends ./
 
 echo "--- static build"
-cmake -S . -B build-static -G Ninja -DBUILD_SHARED_LIBS=OFF -DVASK_WERROR=ON \
+cmake -S . -B build-static -G Ninja -DVASK_SHARED=OFF -DVASK_WERROR=ON \
   -DVASK_BUILD_TOOLS=OFF -DVASK_BUILD_EXAMPLES=OFF
 cmake --build build-static
 static_prefix="$(mktemp -d)"
@@ -58,7 +59,8 @@ done
 trap 'rm -rf "${static_prefix}"; apt-get -o DPkg::Lock::Timeout=600 purge -y "${packages[@]}" >/dev/null' EXIT
 apt_install "${debs[@]}"
 dpkg -s "${packages[@]}" | grep -E '^(Package|Status|Version):'
-bash tests/install/run.sh --prefix /usr --generator Ninja
+# The autopkgtest's script: the install test against the installed packages.
+bash debian/tests/install
 
 sample="$(mktemp)"
 printf '[s]\nk=v\n' >"${sample}"

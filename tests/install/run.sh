@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
 # Checks an installed copy of the libraries the way a host project sees it: the
-# files in place, then host programs built against it and run.
-# - shared libraries: the real file, SONAME and development links, no run path;
-#   the C consumer through pkg-config, run with LD_LIBRARY_PATH;
-# - static archives: the C consumer through `pkg-config --static`, which must
-#   need no libvask library at run time (ldd);
+# files in place, then host programs built against it and run, never with
+# LD_LIBRARY_PATH: the libraries must find each other by themselves.
+# - shared libraries: the real file, SONAME and development links, a run path
+#   $ORIGIN (none under /usr, where the packages put them), only libc and their
+#   siblings needed; the C consumer and examples/get_port.c through pkg-config
+#   with the README's rpath flag; a C-only CMake host and a Meson host, both
+#   linked --as-needed, calling the lookup library alone;
+# - static archives: no C++ runtime symbol needed; the C consumer through
+#   `pkg-config --static` (no libvask library at run time, ldd), and once fully
+#   static (`cc -static`); the C-only CMake host;
 # - the C++ consumer and every examples/*.c and *.cpp through find_package;
 #   every example through pkg-config as well.
 #
 #   run.sh --install BUILD_DIR [options]  install BUILD_DIR into a temporary prefix first
 #   run.sh --prefix PREFIX [options]      use what is installed there (/usr: the packages)
 # options: --cc CC --cxx CXX --generator GENERATOR --keep
+#   --no-run-path  the libraries were built without one (CMAKE_SKIP_INSTALL_RPATH, as
+#                  for the Debian packages): the hosts then run with LD_LIBRARY_PATH
 set -euo pipefail
 
 source_dir="$(cd "$(dirname "$0")" && pwd)"
@@ -21,6 +28,7 @@ cc="${CC:-cc}"
 cxx="${CXX:-c++}"
 generator=""
 keep=0
+run_path_expected=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --install) build_dir="$2"; shift 2 ;;
@@ -29,6 +37,7 @@ while [ $# -gt 0 ]; do
     --cxx) cxx="$2"; shift 2 ;;
     --generator) generator="$2"; shift 2 ;;
     --keep) keep=1; shift ;;
+    --no-run-path) run_path_expected=0; shift ;;
     *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -55,7 +64,7 @@ quiet() {
 expect_ok() {
   local what="$1" output
   shift
-  output="$("$@" 2>&1 || true)"
+  output="$("${run[@]}" "$@" 2>&1 || true)"
   [ "${output}" = "ok" ] || fail "${what}: ${output}"
 }
 
@@ -68,6 +77,7 @@ if [ -z "${prefix}" ]; then
   exit 2
 fi
 
+unset LD_LIBRARY_PATH
 # pkg-config finds a system prefix by itself; any other prefix is named in
 # PKG_CONFIG_PATH, as a host would do.
 unset PKG_CONFIG_PATH
@@ -91,6 +101,13 @@ static=0
 [ -e "${libdir}/libvask_initialization.so" ] && shared=1
 [ -e "${libdir}/libvask_initialization.a" ] && static=1
 [ $((shared + static)) -gt 0 ] || { echo "FAIL: no libvask_initialization in ${libdir}" >&2; exit 1; }
+# CMake installs the libraries with a run path to their own folder; the packages
+# (CMAKE_SKIP_INSTALL_RPATH) without.
+expected_run_path='$ORIGIN'
+[ "${prefix}" != "/usr" ] && [ "${run_path_expected}" -eq 1 ] || expected_run_path=""
+# Without a run path, only the loader's path finds the libraries of a custom prefix.
+run=()
+[ "${prefix}" = "/usr" ] || [ "${run_path_expected}" -eq 1 ] || run=(env "LD_LIBRARY_PATH=${libdir}")
 for name in "${libraries[@]}"; do
   if [ "${shared}" -eq 1 ]; then
     real="${libdir}/lib${name}.so.${version}"
@@ -101,12 +118,17 @@ for name in "${libraries[@]}"; do
       fail "lib${name}.so does not link to lib${name}.so.${soversion}"
     dynamic="$(readelf -d "${real}")"
     grep -q "Library soname: \[lib${name}.so.${soversion}\]" <<<"${dynamic}" || fail "${real}: SONAME"
-    if grep -Eq "\((RPATH|RUNPATH)\)" <<<"${dynamic}"; then
-      fail "${real} keeps a run path"
-    fi
+    run_path="$(sed -n 's/.*(\(RPATH\|RUNPATH\)) *Library r[a-z]*path: \[\(.*\)\]$/\2/p' <<<"${dynamic}")"
+    [ "${run_path}" = "${expected_run_path}" ] ||
+      fail "${real}: run path '${run_path}', expected '${expected_run_path}'"
+    needed="$(sed -n 's/.*(NEEDED) *Shared library: \[\(.*\)\]$/\1/p' <<<"${dynamic}" |
+      grep -Ev '^(libc\.so\.[0-9]+|libpthread\.so\.[0-9]+|libvask_[a-z_]+\.so\.0)$' || true)"
+    [ -z "${needed}" ] || fail "${real} needs more than libc and its siblings: ${needed}"
   fi
   if [ "${static}" -eq 1 ]; then
     [ -f "${libdir}/lib${name}.a" ] || fail "no ${libdir}/lib${name}.a"
+    runtime="$(nm -u "${libdir}/lib${name}.a" | grep -E ' U (_Zn[wa]|_Zd[la]|__cxa_|__gxx_|_ZSt|_ZNSt|_Unwind_)' || true)"
+    [ -z "${runtime}" ] || fail "lib${name}.a needs the C++ runtime:${runtime}"
   fi
 done
 
@@ -117,6 +139,7 @@ expected_headers() {
     (cd "${project_dir}/${folder}/include" && find . -name '*.h' -o -name '*.hpp') |
       sed 's|^\./|vask_initialization/|'
   done
+  echo vask_initialization/initialization_version.h  # generated
 }
 installed_headers() {
   (cd "${includedir}" && find vask_common_c vask_initialization -name '*.h' -o -name '*.hpp' 2>/dev/null || true)
@@ -128,13 +151,32 @@ fi
 
 warnings=(-Wall -Wextra -Wpedantic -Werror)
 # shellcheck disable=SC2046
+meson_done=""
+expect_port() {
+  local what="$1" output
+  shift
+  output="$("${run[@]}" "$@" "${project_dir}/examples/settings.ini" 2>&1 || true)"
+  [ "${output}" = "8443" ] || fail "${what}: ${output}"
+}
 if [ "${shared}" -eq 1 ]; then
-  # Outside the system's library folders the loader needs the run path.
-  run_path=()
-  [ "${prefix}" = "/usr" ] || run_path=(env "LD_LIBRARY_PATH=${libdir}")
+  # Outside the system's library folders the host names the folder as its run
+  # path (the README's flag); the libraries find each other from there.
+  rpath=()
+  [ "${prefix}" = "/usr" ] || rpath=("-Wl,-rpath,${libdir}")
   quiet "C consumer (shared) does not build" "${cc}" -std=c11 "${warnings[@]}" -o "${work}/consumer_c" \
-    "${source_dir}/consumer.c" $(pkg-config --cflags --libs vask_initialization_lookup) &&
-    expect_ok "C consumer (shared)" "${run_path[@]}" "${work}/consumer_c"
+    "${source_dir}/consumer.c" $(pkg-config --cflags --libs vask_initialization_lookup) "${rpath[@]}" &&
+    expect_ok "C consumer (shared)" "${work}/consumer_c"
+  quiet "get_port (shared, --as-needed) does not build" "${cc}" -std=c11 "${warnings[@]}" \
+    -o "${work}/get_port" "${project_dir}/examples/get_port.c" -Wl,--as-needed \
+    $(pkg-config --cflags --libs vask_initialization_lookup) "${rpath[@]}" &&
+    expect_port "get_port (shared, --as-needed)" "${work}/get_port"
+  # A Meson host; its programs get a run path to the folder pkg-config names.
+  meson_done=", Meson host"
+  if quiet "Meson host does not configure" meson setup "${work}/meson" "${source_dir}/meson_host" \
+    "-Dexamples_dir=${project_dir}/examples" &&
+    quiet "Meson host does not build" meson compile -C "${work}/meson"; then
+    expect_port "Meson host" "${work}/meson/get_port"
+  fi
 fi
 if [ "${static}" -eq 1 ]; then
   # -Bstatic picks our archives where the shared libraries lie beside them; the
@@ -151,6 +193,25 @@ if [ "${static}" -eq 1 ]; then
     expect_ok "C consumer (static)" "${work}/consumer_static"
   if ldd "${work}/consumer_static" 2>&1 | grep libvask; then
     fail "the static consumer needs the libraries above"
+  fi
+  # Fully static: pkg-config --static names everything the archives need.
+  quiet "C consumer (cc -static) does not build" "${cc}" -static -std=c11 "${warnings[@]}" \
+    -o "${work}/consumer_all_static" "${source_dir}/consumer.c" \
+    $(pkg-config --cflags --static --libs vask_initialization_lookup) &&
+    expect_ok "C consumer (cc -static)" "${work}/consumer_all_static"
+fi
+
+# A C-only CMake host, linked --as-needed: with the shared libraries it finds
+# them from any prefix; with the archives it needs no C++ runtime.
+c_host=(cmake -S "${source_dir}/c_host" -B "${work}/c_host" "-DCMAKE_C_COMPILER=${cc}"
+  "-DVASK_EXAMPLES_DIR=${project_dir}/examples")
+[ -z "${generator}" ] || c_host+=(-G "${generator}")
+[ "${prefix}" = "/usr" ] || c_host+=("-DCMAKE_PREFIX_PATH=${prefix}")
+if quiet "C-only CMake host does not configure" "${c_host[@]}" &&
+  quiet "C-only CMake host does not build" cmake --build "${work}/c_host"; then
+  expect_port "C-only CMake host" "${work}/c_host/get_port"
+  if [ "${shared}" -eq 0 ] && ldd "${work}/c_host/get_port" 2>&1 | grep -E 'libvask|libstdc'; then
+    fail "the C-only CMake host needs the libraries above"
   fi
 fi
 
@@ -198,4 +259,4 @@ if [ "${failures}" -ne 0 ]; then
   echo "${failures} check(s) failed" >&2
   exit 1
 fi
-echo "installed libraries ${version} (${kinds[*]}) in ${prefix}: layout, consumers, README example and ${#examples[@]} example(s) ok"
+echo "installed libraries ${version} (${kinds[*]}) in ${prefix}: layout, run paths, consumers, C-only CMake host${meson_done}, README example and ${#examples[@]} example(s) ok"

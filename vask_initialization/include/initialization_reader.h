@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * Reader: loads a file, or parses a text buffer, into a section queue that the
  * caller owns (items VaskInitializationSection_t*). Sections are appended after
  * whatever the queue holds, in file order. On a failure the reader stops, traces
@@ -44,17 +45,18 @@
 extern "C" {
 #endif
 
-typedef uintptr_t VaskInitializationReaderHandle_t; /* 0 is no reader */
+/** A reader, as handed out by VaskInitializationReader_open; 0 is no reader. */
+typedef uintptr_t VaskInitializationReaderHandle_t;
 
-/* Opens a reader into *pHandle, which must hold 0. No memory: 5. */
+/** Opens a reader into *pHandle, which must hold 0. No memory gives 5, *pHandle staying 0. */
 VASK_INITIALIZATION_API int VaskInitializationReader_open(
     VaskInitializationReaderHandle_t* pHandle);
 
-/* Closes the reader and sets *pHandle to 0. A 0 handle: 13. */
+/** Closes the reader and sets *pHandle to 0. A 0 handle gives 13. */
 VASK_INITIALIZATION_API int VaskInitializationReader_close(
     VaskInitializationReaderHandle_t* pHandle);
 
-/*
+/**
  * Reads the whole file pFilename and appends its sections to hQueueSection.
  * A file that cannot be read gives the buffer's code; a member line without
  * '=' gives 13.
@@ -63,7 +65,7 @@ VASK_INITIALIZATION_API int VaskInitializationReader_load(VaskInitializationRead
                                                           const char* pFilename,
                                                           VaskCommonDQueueHandle_t hQueueSection);
 
-/*
+/**
  * Parses the pBuffer->size bytes at pBuffer->pBegin, which must be followed by
  * a zero byte, and appends their sections to hQueueSection. The buffer stays
  * the caller's. A null pBegin gives 13.

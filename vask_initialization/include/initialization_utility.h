@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * Text helpers over a character range [begin, end). Blanks are the characters
  * for which isspace() holds in the current locale, looked up as unsigned bytes.
  * Neither function checks its pointers; the range must be valid.
@@ -15,11 +16,11 @@
 extern "C" {
 #endif
 
-/* Advances *ppCurrent over blanks, never beyond pEnd. Always 0. */
+/** Advances *ppCurrent over blanks, never beyond pEnd. Always 0. */
 VASK_INITIALIZATION_API int VaskInitializationUtility_ignoreSpaces(const char** ppCurrent,
                                                                    const char* pEnd);
 
-/*
+/**
  * Adds to *pSize (which it does not reset) the number of elements of the
  * comma-separated list in [pBegin, pEnd): commas outside brackets and double
  * quotes, plus one when the range is not all blanks. A ']' that closes more

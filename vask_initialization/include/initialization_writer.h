@@ -1,4 +1,5 @@
-/*
+/**
+ * @file
  * Writer: turns a section queue back into text, into a buffer or a file, and
  * leaves the queue as it was.
  * Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h.
@@ -22,17 +23,18 @@
 extern "C" {
 #endif
 
-typedef uintptr_t VaskInitializationWriterHandle_t; /* 0 is no writer */
+/** A writer, as handed out by VaskInitializationWriter_open; 0 is no writer. */
+typedef uintptr_t VaskInitializationWriterHandle_t;
 
-/* Opens a writer into *pHandle, which must hold 0. No memory: 5. */
+/** Opens a writer into *pHandle, which must hold 0. No memory gives 5, *pHandle staying 0. */
 VASK_INITIALIZATION_API int VaskInitializationWriter_open(
     VaskInitializationWriterHandle_t* pHandle);
 
-/* Closes the writer and sets *pHandle to 0. A 0 handle: 13. */
+/** Closes the writer and sets *pHandle to 0. A 0 handle gives 13. */
 VASK_INITIALIZATION_API int VaskInitializationWriter_close(
     VaskInitializationWriterHandle_t* pHandle);
 
-/*
+/**
  * Writes the queue's text into the empty buffer pBuffer (pBegin null, else 13):
  * afterwards pBegin holds the text with a zero byte after it, size its length,
  * and isAllocated is true. A failure inside the queue walk is traced as a
@@ -42,7 +44,7 @@ VASK_INITIALIZATION_API int VaskInitializationWriter_serialize(
     VaskInitializationWriterHandle_t handle, VaskCommonDQueueHandle_t hQueueSection,
     VaskCommonBuffer_t* pBuffer);
 
-/*
+/**
  * Writes the queue's text to the file pFilename (non-empty, else 13), replacing
  * it atomically. Note the order: file name before queue.
  */

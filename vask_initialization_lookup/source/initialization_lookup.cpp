@@ -6,7 +6,11 @@
 #include <initialization_utility.h>
 #include <vask_common_c/common_error.h>
 
+#include <locale.h>
+
+#include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -142,18 +146,127 @@ const char* plus_skip(const char* pBegin, const char* pEnd) {
   return pEnd - pBegin > 1 && pBegin[0] == '+' && pBegin[1] != '-' ? pBegin + 1 : pBegin;
 }
 
-// The whole trimmed range as a number of type T, or 18. from_chars ignores
-// the host's locale.
-template <typename T>
-int number_parse(const char* pBegin, const char* pEnd, T* pValue) {
+// The whole trimmed range as an integer, or 18. Integer from_chars is inline
+// code and ignores the host's locale.
+int integer_parse(const char* pBegin, const char* pEnd, int64_t* pValue) {
   if (range_isBad(pBegin, pEnd, pValue)) {
     return VaskCommonError_InvalidArgument;
   }
   blanks_trim(pBegin, pEnd);
   pBegin = plus_skip(pBegin, pEnd);
-  T value{};
+  int64_t value = 0;
   const std::from_chars_result result = std::from_chars(pBegin, pEnd, value);
   if (result.ec != std::errc() || result.ptr != pEnd) {
+    return VaskCommonError_BadValue;
+  }
+  *pValue = value;
+  return VaskCommonError_Success;
+}
+
+bool isDigit(char character) {
+  return character >= '0' && character <= '9';
+}
+
+// Skips what `accept` takes at text[index] on; returns the count skipped.
+template <typename Accept>
+size_t text_skip(std::string_view text, size_t& index, Accept accept) {
+  const size_t start = index;
+  while (index < text.size() && accept(text[index])) {
+    ++index;
+  }
+  return index - start;
+}
+
+bool isSign(char character) {
+  return character == '+' || character == '-';
+}
+
+// [sign] digits [. digits] [e [sign] digits], with a digit in the mantissa:
+// strtod alone would also take hex, "inf", "nan" and blanks after the start.
+bool real_isWellFormed(std::string_view text) {
+  size_t index = !text.empty() && isSign(text[0]) ? 1 : 0;
+  size_t count = text_skip(text, index, isDigit);
+  if (index < text.size() && text[index] == '.') {
+    ++index;
+    count += text_skip(text, index, isDigit);
+  }
+  if (count == 0) {
+    return false;
+  }
+  if (index < text.size() && (text[index] == 'e' || text[index] == 'E')) {
+    ++index;
+    index += index < text.size() && isSign(text[index]) ? 1 : 0;
+    if (text_skip(text, index, isDigit) == 0) {
+      return false;
+    }
+  }
+  return index == text.size();
+}
+
+// The "C" locale for strtod_l, made on first use. Published by compare-and-swap:
+// a function-local static would need the C++ runtime's guard. The loser of a
+// race frees its copy; the winner's lives as long as the process.
+std::atomic<locale_t> g_cLocale{nullptr};
+
+locale_t cLocale_get() {
+  locale_t current = g_cLocale.load(std::memory_order_acquire);
+  if (current != nullptr) {
+    return current;
+  }
+  locale_t made = newlocale(LC_ALL_MASK, "C", nullptr);
+  if (made == nullptr) {
+    return nullptr;
+  }
+  if (!g_cLocale.compare_exchange_strong(current, made, std::memory_order_acq_rel)) {
+    freelocale(made);
+    return current;
+  }
+  return made;
+}
+
+// A NUL-terminated copy for strtod_l: on the stack when it fits, else on the heap.
+class RealText {
+ public:
+  RealText(const char* pBegin, size_t length)
+      : m_pHeap(length < sizeof(m_local) ? nullptr : static_cast<char*>(calloc(length + 1, 1))) {
+    m_pText = length < sizeof(m_local) ? m_local : m_pHeap;
+    if (m_pText != nullptr) {
+      memcpy(m_pText, pBegin, length);
+      m_pText[length] = '\0';
+    }
+  }
+  ~RealText() { free(m_pHeap); }
+  RealText(const RealText&) = delete;
+  RealText& operator=(const RealText&) = delete;
+  const char* text() const { return m_pText; }
+
+ private:
+  char m_local[64] = {};
+  char* m_pHeap;
+  char* m_pText = nullptr;
+};
+
+// The whole trimmed range as a finite double, or 18; '.' is the decimal point
+// whatever the host's locale. As from_chars did: a value that underflows to
+// zero, or overflows, is out of range; a subnormal one is kept.
+int real_parse(const char* pBegin, const char* pEnd, double* pValue) {
+  if (range_isBad(pBegin, pEnd, pValue)) {
+    return VaskCommonError_InvalidArgument;
+  }
+  blanks_trim(pBegin, pEnd);
+  if (!real_isWellFormed(std::string_view(pBegin, static_cast<size_t>(pEnd - pBegin)))) {
+    return VaskCommonError_BadValue;
+  }
+  const locale_t locale = cLocale_get();
+  const RealText copy(pBegin, static_cast<size_t>(pEnd - pBegin));
+  if (locale == nullptr || copy.text() == nullptr) {
+    return VaskCommonError_NoMemory;
+  }
+  char* pStop = nullptr;
+  errno = 0;
+  const double value = strtod_l(copy.text(), &pStop, locale);
+  const bool outOfRange = errno == ERANGE && (value == 0 || !std::isfinite(value));
+  if (outOfRange || *pStop != '\0') {
     return VaskCommonError_BadValue;
   }
   *pValue = value;
@@ -564,7 +677,7 @@ extern "C" int VaskInitializationLookup_memberNext(VaskCommonDQueueHandle_t hQue
 
 extern "C" int VaskInitializationLookup_parseInteger(const char* pBegin, const char* pEnd,
                                                      int64_t* pValue) {
-  return number_parse(pBegin, pEnd, pValue);
+  return integer_parse(pBegin, pEnd, pValue);
 }
 
 extern "C" int VaskInitializationLookup_parseBoolean(const char* pBegin, const char* pEnd,
@@ -585,16 +698,7 @@ extern "C" int VaskInitializationLookup_parseBoolean(const char* pBegin, const c
 
 extern "C" int VaskInitializationLookup_parseReal(const char* pBegin, const char* pEnd,
                                                   double* pValue) {
-  double value = 0;
-  const int result = number_parse(pBegin, pEnd, &value);
-  if (result != VaskCommonError_Success) {
-    return result;
-  }
-  if (!std::isfinite(value)) {
-    return VaskCommonError_BadValue;
-  }
-  *pValue = value;
-  return VaskCommonError_Success;
+  return real_parse(pBegin, pEnd, pValue);
 }
 
 extern "C" int VaskInitializationLookup_getString(VaskCommonDQueueHandle_t hQueueSection,

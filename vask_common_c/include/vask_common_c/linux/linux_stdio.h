@@ -1,5 +1,8 @@
-/* The stdio stream type that the support library hands out: the C FILE. */
-/* Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h. */
+/**
+ * @file
+ * The stdio stream type that the support library hands out: the C FILE.
+ * Conventions (codes, ownership, handles, strings, tracing, threads): initialization_reader.h.
+ */
 #ifndef VASK_COMMON_C_LINUX_LINUX_STDIO_H
 #define VASK_COMMON_C_LINUX_LINUX_STDIO_H
 
@@ -9,6 +12,7 @@
 extern "C" {
 #endif
 
+/** A stdio stream: the C FILE. */
 typedef FILE VaskCommonStdioFile_t;
 
 #ifdef __cplusplus
