@@ -9,18 +9,30 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 
 #include "fault.h"
 #include "folder.h"
+#include "strace.h"
 
 namespace {
 
 constexpr uid_t kUser = 65534;  // an ordinary user (nobody)
-enum : int { Ok = 0, NotFound = 2, Denied = 3, Folder = 6, Invalid = 13, Special = 15 };
+enum : int {
+  Ok = 0,
+  NotFound = 2,
+  Denied = 3,
+  Folder = 6,
+  Invalid = 13,
+  Special = 15,
+  Loop = 23,
+  Long = 24
+};
 std::string gSelf;  // this executable; `--save FILE TEXT` makes it save TEXT into FILE
 
 std::string readFile(const std::string& path) {
@@ -116,9 +128,9 @@ const Row kRows[] = {
     {"Symlink", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.file("f", 0640, s.me), s.link("f", "t"); }},
     {"ChainOf40Symlinks", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.chain(); }},
     {"DanglingSymlink", {NotFound, NotFound}, {Ok, Ok}, [](Scene& s) { s.link("n", "t"); }},
-    {"SymlinkLoop", {Invalid, Invalid}, {Invalid, Invalid}, [](Scene& s) { s.link("t", "t"); }},
-    {"SymlinkTooLong", {Invalid, Invalid}, {Invalid, Invalid}, [](Scene& s) { s.link(std::string(4090, 'x').c_str(), "t"); }},
-    {"NameTooLong", {Invalid, Invalid}, {Invalid, Invalid}, [](Scene& s) { s.target = std::string(4096, 'x'); }},
+    {"SymlinkLoop", {Loop, Loop}, {Loop, Loop}, [](Scene& s) { s.link("t", "t"); }},
+    {"SymlinkTooLong", {Long, Long}, {Long, Long}, [](Scene& s) { s.link(std::string(4090, 'x').c_str(), "t"); }},
+    {"NameTooLong", {Long, Long}, {Long, Long}, [](Scene& s) { s.target = std::string(4096, 'x'); }},
     {"Fifo", {Special, Special}, {Special, Special}, [](Scene& s) { s.node("t", S_IFIFO | 0666); }},
     {"Socket", {Special, Special}, {Special, Special}, [](Scene& s) { s.node("t", S_IFSOCK | 0666); }},
     {"DeviceNode", {Special, Special}, {Special, Special}, [](Scene& s) { s.node("t", S_IFCHR | 0666, makedev(1, 5)); }},
@@ -224,82 +236,123 @@ TEST(Buffer, AFailedAllocationLeavesTheFile) {
   EXPECT_EQ(folder.read("a"), "old");
 }
 
-// Runs this executable under strace with `options` to save "new" over "old" in `file`
-// (owned by the user, with an attribute); gives the exit code and the calls made.
-int traced(const std::string& options, const std::string& file, std::vector<std::string>* pCalls) {
-  std::ofstream(file) << "old";
-  EXPECT_EQ(chown(file.c_str(), kUser, kUser) | chmod(file.c_str(), 0644) |
-                setxattr(file.c_str(), "user.a", "1", 1, 0),
-            0);
-  const std::string calls = "/^(openat|write|fsync|close|rename.*|fchmod|fchown|fsetxattr)$";
-  const int status = std::system(("ASAN_OPTIONS=detect_leaks=0 exec /usr/bin/strace -qq -o " +
-                                  file + ".log -e 'trace=" + calls + "' " + options + " '" + gSelf +
-                                  "' --save " + file + " new")
-                                     .c_str());
-  std::ifstream log(file + ".log");
-  for (std::string line; pCalls != nullptr && std::getline(log, line);) {
-    pCalls->push_back(line);
+// Runs this executable under strace with `options` to save "new" into `file`: over "old"
+// (owned by the user, with an attribute), or where nothing is. The exit code, the calls.
+int traced(const std::string& options, const std::string& file, bool isReplacing,
+           std::vector<std::string>* pCalls) {
+  unlink(file.c_str());
+  if (isReplacing) {
+    std::ofstream(file) << "old";
+    EXPECT_EQ(chown(file.c_str(), kUser, kUser) | chmod(file.c_str(), 0644) |
+                  setxattr(file.c_str(), "user.a", "1", 1, 0),
+              0);
   }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const char* pTraced =
+      "/^(openat|write|fsync|close|rename.*|link.*|unlink.*|getrandom|fchmod|fchown|fsetxattr)$";
+  return vask::test::straceRun(options, pTraced, file + "-log",
+                               "'" + gSelf + "' --save " + file + " new", pCalls);
 }
 
-// Kills a save at each write-side call from the temporary file's creation on: the
-// file holds the old bytes up to the rename, the new ones after it. The temporary
-// file is synced before the rename, the folder after it; EINTR is retried.
+// The bytes of a file, "-" when there is none.
+std::string bytesAt(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0 ? readFile(path) : "-";
+}
+
+// The name of a call in strace's log.
+std::string callName(const std::string& line) {
+  return line.substr(0, line.find('('));
+}
+
+// Kills a save at each call from the target's lookup on, in the four ways a save goes:
+// replacing a file or creating one, with an unnamed new file or (O_TMPFILE taken away)
+// a named one. The path shows the old state (old bytes, or no file) up to the call that
+// names the new file, the whole new bytes after it; never an empty file. What a kill
+// leaves beside it is `t.tmp-` and 16 hex digits, owner-only until it holds the whole
+// new bytes of a replaced file; with an unnamed file only a kill at the rename leaves one (it was
+// linked for the rename). Failed syncs give 4, EINTR is retried, a name taken meanwhile too.
 TEST(Buffer, AKilledSaveLeavesTheOldOrTheNewBytes) {
-  ASSERT_EQ(access("/usr/bin/strace", X_OK), 0) << "scripts/setup installs strace";
-  if (readFile("/usr/bin/strace").substr(18, 2) != readFile(gSelf).substr(18, 2)) {
-    GTEST_SKIP() << "this host's strace cannot run a program built for another machine";
+  const std::string missing = vask::test::straceMissing(gSelf);
+  if (!missing.empty()) {
+    GTEST_SKIP() << missing;
   }
   vask::test::TempFolder folder;
-  const std::string file = folder.path("t");
-  std::vector<std::string> calls;
-  ASSERT_EQ(traced("", file, &calls), Ok);
-  const auto at = [&](const std::string& text, size_t from) {  // the next call that shows it
-    while (from < calls.size() && calls[from].find(text) == std::string::npos) {
-      ++from;
-    }
-    return from;
-  };
-  const size_t first = at("\"t.tmp-", 0), rename = at("rename", first);
-  ASSERT_LT(first, calls.size());
-  EXPECT_LT(at("fsync(", first), rename);         // the temporary file, before the rename
-  EXPECT_LT(at("fsync(", rename), calls.size());  // the folder, after it
-  std::map<std::string, int> seen;
-  for (size_t i = 0; i < calls.size(); ++i) {
-    const std::string name = calls[i].substr(0, calls[i].find('('));
-    const std::string inject = "-e inject=" + name + ":when=" + std::to_string(++seen[name]);
-    if (i >= first) {
-      traced(inject + ":signal=KILL", file, nullptr);
-      EXPECT_EQ(folder.read("t"), i > rename ? "new" : "old") << calls[i];
-      for (const std::string& left : folder.names()) {  // owner-only until just before the rename
-        struct stat status {};
-        if (left.find(".tmp-") != std::string::npos &&
-            stat(folder.path(left).c_str(), &status) == 0) {
-          EXPECT_EQ(status.st_mode & 0777, i <= at("fchmod(", first) ? 0600U : 0644U) << calls[i];
-          unlink(folder.path(left).c_str());
+  ASSERT_EQ(mkdir(folder.path("d").c_str(), 0755), 0);
+  const std::string file = folder.path("d/t");
+  const std::regex leftover("t\\.tmp-[0-9a-f]{16}");
+  for (const bool isReplacing : {true, false}) {
+    for (const bool isNamed : {false, true}) {
+      const std::string way =
+          std::string(isReplacing ? "replacing" : "creating") + (isNamed ? ", named" : ", unnamed");
+      SCOPED_TRACE(way);
+      std::vector<std::string> calls;
+      ASSERT_EQ(traced("", file, isReplacing, &calls), Ok);
+      const auto at = [&](const std::string& text, size_t from) {  // the next call showing it
+        while (from < calls.size() && calls[from].find(text) == std::string::npos) {
+          ++from;
+        }
+        return from;
+      };
+      std::string named;  // the option that takes O_TMPFILE away: the unnamed file's open fails
+      if (isNamed) {
+        const size_t open = at("O_TMPFILE", 0);
+        named = "-e inject=openat:error=EOPNOTSUPP:when=" +
+                std::to_string(std::count_if(calls.begin(), calls.begin() + open + 1,
+                                             [](auto& c) { return callName(c) == "openat"; }));
+        calls.clear();
+        ASSERT_EQ(traced(named, file, isReplacing, &calls), Ok);
+      }
+      const size_t first = at(file, 0);
+      const size_t place = at(isReplacing ? "\"t\")" : "\"t\", ", first);  // names the new file
+      ASSERT_LT(place, calls.size());
+      EXPECT_EQ(callName(calls[place]).substr(0, 4), isReplacing ? "rena" : "link");
+      EXPECT_LT(at("fsync(", first), place);         // the new file, before it is named
+      EXPECT_LT(at("fsync(", place), calls.size());  // the folder, after it
+      std::map<std::string, int> seen;
+      int outcomes[5] = {};  // kills; old state, new bytes, empty file; left beside it
+      for (size_t i = 0; i < calls.size(); ++i) {
+        const std::string name = callName(calls[i]);
+        const std::string inject =
+            named + " -e inject=" + name + ":when=" + std::to_string(++seen[name]);
+        if (i < first || (isNamed && name == "openat")) {
+          continue;  // one injection per call: the named temporary's open stays
+        }
+        traced(inject + ":signal=KILL", file, isReplacing, nullptr);
+        const std::string expected = i > place ? "new" : isReplacing ? "old" : "-";
+        const std::string bytes = bytesAt(file);
+        EXPECT_EQ(bytes, expected) << calls[i];
+        ++outcomes[0];
+        ++outcomes[bytes == (isReplacing ? "old" : "-") ? 1 : bytes == "new" ? 2 : 3];
+        for (const std::string& left : folder.names("d")) {
+          if (left == "t" || left == "t-log") {
+            continue;
+          }
+          ++outcomes[4];
+          struct stat status {};
+          const std::string path = folder.path("d/" + left);
+          EXPECT_TRUE(std::regex_match(left, leftover)) << left;
+          EXPECT_TRUE(isNamed || (isReplacing && i == place)) << calls[i];
+          EXPECT_TRUE(stat(path.c_str(), &status) == 0 &&
+                      (!isReplacing || (status.st_mode & 0777) == 0600 || readFile(path) == "new"))
+              << calls[i];
+          unlink(path.c_str());
+        }
+        if (!isNamed && name == "fsync") {  // a failed sync gives 4; only the folder's comes late
+          EXPECT_EQ(traced(inject + ":error=EIO", file, isReplacing, nullptr), 4) << calls[i];
+          EXPECT_EQ(bytesAt(file), expected) << calls[i];
+        }
+        const bool isFirst = at(name + "(", first) == i;
+        if (!isNamed && isFirst &&
+            (name == "openat" || name == "write" || name == "fsync" || name == "linkat")) {
+          const char* pError = name == "linkat" ? ":error=EEXIST" : ":error=EINTR";
+          EXPECT_EQ(traced(inject + pError, file, isReplacing, nullptr), Ok) << calls[i];
+          EXPECT_EQ(folder.names("d"), (std::vector<std::string>{"t", "t-log"}));
+          EXPECT_EQ(readFile(file), "new");
         }
       }
-    }
-    if (i >= first && name == "fsync") {  // a failed sync gives 4; only the folder's comes late
-      EXPECT_EQ(traced(inject + ":error=EIO", file, nullptr), 4) << calls[i];
-      EXPECT_EQ(folder.read("t"), i > rename ? "new" : "old") << calls[i];
-    }
-    if (i >= first && (name == "openat" || name == "write" || name == "fsync") &&
-        at(name + "(", first) == i) {
-      EXPECT_EQ(traced(inject + ":error=EINTR", file, nullptr), Ok) << calls[i];
-      EXPECT_EQ(folder.read("t"), "new");
+      std::printf("%s: %d kills; old state %d, new bytes %d, other %d; left beside %d\n",
+                  way.c_str(), outcomes[0], outcomes[1], outcomes[2], outcomes[3], outcomes[4]);
     }
   }
-  // A temporary file left by a crashed save, under the name this save picks first, stays.
-  const pid_t pid = fork();
-  if (pid == 0) {
-    folder.write("t.tmp-" + std::to_string(getpid()) + "-1", "left");
-    execl(gSelf.c_str(), gSelf.c_str(), "--save", file.c_str(), "new", nullptr);
-  }
-  int status = -1;
-  EXPECT_EQ(waitpid(pid, &status, 0) == pid ? status : -1, 0);
-  EXPECT_EQ(folder.read("t.tmp-" + std::to_string(pid) + "-1"), "left");
 }
 
 }  // namespace
