@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <vask_common_c/common_buffer.h>
+#include <vask_common_c/common_error.h>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -38,6 +40,11 @@ std::string gSelf;  // this executable; `--save FILE TEXT` makes it save TEXT in
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The bytes of a file, "-" when there is none.
+std::string bytesAt(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0 ? readFile(path) : "-";
 }
 
 int save(const std::string& file, const std::string& text) {
@@ -190,6 +197,119 @@ TEST(Buffer, LoadsAndSavesEachKindOfTargetAsRootAndAsAnOrdinaryUser) {
   umask(umaskBefore);
 }
 
+// The kernel's protection sysctls, set for a while and then restored (they are global).
+class Protection {
+ public:
+  static bool isWritable() { return access(kLinks, W_OK) == 0 && access(kFiles, W_OK) == 0; }
+  Protection() : links_(readFile(kLinks)), files_(readFile(kFiles)) {}
+  ~Protection() { set(links_, files_); }
+  Protection(const Protection&) = delete;
+  Protection& operator=(const Protection&) = delete;
+  void set(const std::string& links, const std::string& files) {
+    std::ofstream(kLinks) << links;
+    std::ofstream(kFiles) << files;
+  }
+  static std::string now() {
+    return "symlinks " + readFile(kLinks).substr(0, 1) + ", regular " +
+           readFile(kFiles).substr(0, 1);
+  }
+
+ private:
+  static constexpr const char* kLinks = "/proc/sys/fs/protected_symlinks";
+  static constexpr const char* kFiles = "/proc/sys/fs/protected_regular";
+  std::string links_, files_;
+};
+
+// What `>` gives the same process: open(O_WRONLY | O_CREAT)'s code, or kNoRename where
+// it opens the file but a rename could not replace it: the caller may not write its
+// folder, or the folder is sticky and neither the file nor the folder is the caller's.
+constexpr int kNoRename = 100;
+int shellCode(const std::string& path, const std::string& folder) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  struct stat file {
+  }, parent{};
+  if (fd < 0 || fstat(fd, &file) != 0 || stat(folder.c_str(), &parent) != 0) {
+    return VaskCommonError_fromErrno(errno);
+  }
+  close(fd);
+  const uid_t me = geteuid();
+  const bool isSticky = (parent.st_mode & S_ISVTX) != 0 && me != 0;
+  return access(folder.c_str(), W_OK) == 0 &&
+                 (!isSticky || file.st_uid == me || parent.st_uid == me)
+             ? Ok
+             : kNoRename;
+}
+
+// A link d/l, owned by root or by the user, in a folder d of each kind, leads to a file
+// elsewhere, to a file beside it in d (of the other one), or to a missing file. Saved
+// through by root and by the user, it gives what `>` gives, at the sysctls as they are
+// and, where they may be set, with the protections off, on, and strictest.
+TEST(Buffer, SavesThroughALinkExactlyWhereTheShellWould) {
+  if (geteuid() != 0) {
+    GTEST_SKIP() << "the rows make their files as root (CI runs them as root)";
+  }
+  struct Folder {
+    const char* pName;
+    mode_t mode;
+    bool isLinkOwners;  // else root's, with the user's group
+  };
+  const Folder kFolders[] = {{"sticky, everyone's", 01777, false},
+                             {"everyone's", 0777, false},
+                             {"the link owner's", 0755, true},
+                             {"sticky, everyone's, the link owner's", 01777, true},
+                             {"sticky, the group's", 01770, false}};
+  const char* kLeads[] = {"f", "d/f", "n"};  // elsewhere, beside the link, missing
+  std::vector<std::pair<std::string, std::string>> settings = {{"", ""}};  // as they are
+  if (Protection::isWritable()) {
+    settings.insert(settings.end(), {{"0", "0"}, {"1", "1"}, {"1", "2"}});
+  }
+  Protection protection;
+  for (const auto& [links, files] : settings) {
+    if (!links.empty()) {
+      protection.set(links, files);
+    }
+    int rows = 0, refused = 0;
+    for (const Folder& folder : kFolders) {
+      for (const uid_t owner : {uid_t{0}, kUser}) {
+        for (const char* pLead : kLeads) {
+          for (const int isUser : {0, 1}) {
+            SCOPED_TRACE(Protection::now() + "; folder " + folder.pName + ", link of " +
+                         std::to_string(owner) + " to " + pLead +
+                         (isUser ? ", the user" : ", root"));
+            vask::test::TempFolder root;
+            const std::string target = root.path(pLead), link = root.path("d/l");
+            const uid_t folderOwner = folder.isLinkOwners ? owner : 0;
+            const uid_t other = owner == 0 ? kUser : 0;  // owns the file beside the link
+            chmod(root.root().c_str(), 0777);
+            mkdir(root.path("d").c_str(), 0);
+            ASSERT_EQ(chown(root.path("d").c_str(), folderOwner, kUser) |
+                          chmod(root.path("d").c_str(), folder.mode) |
+                          chown(root.write("d/f", "old").c_str(), other, other) |
+                          chmod(root.path("d/f").c_str(), 0666) |
+                          chmod(root.write("f", "old").c_str(), 0666) |
+                          symlink(target.c_str(), link.c_str()) |
+                          lchown(link.c_str(), owner, owner),
+                      0);
+            const std::string before = bytesAt(target);
+            const std::string where = target.substr(0, target.rfind('/'));
+            const int shell = as(isUser, [&] { return shellCode(link, where); });
+            if (before == "-") {
+              unlink(target.c_str());  // undo what `>` made
+            }
+            const int saved = as(isUser, [&] { return save(link, "new"); });
+            EXPECT_EQ(saved, shell == kNoRename ? Denied : shell);
+            EXPECT_EQ(bytesAt(target), saved == Ok ? "new" : before);
+            ++rows;
+            refused += shell != Ok;
+          }
+        }
+      }
+    }
+    std::printf("%s: %d rows, %d refused\n", Protection::now().c_str(), rows, refused);
+    EXPECT_TRUE(links != "1" || refused > 0);
+  }
+}
+
 TEST(Buffer, LoadsOrSavesAPartAndRefusesBadArguments) {
   vask::test::TempFolder folder;
   const std::string file = folder.write("a", "0123456789");
@@ -251,11 +371,6 @@ int traced(const std::string& options, const std::string& file, bool isReplacing
       "/^(openat|write|fsync|close|rename.*|link.*|unlink.*|getrandom|fchmod|fchown|fsetxattr)$";
   return vask::test::straceRun(options, pTraced, file + "-log",
                                "'" + gSelf + "' --save " + file + " new", pCalls);
-}
-
-// The bytes of a file, "-" when there is none.
-std::string bytesAt(const std::string& path) {
-  return access(path.c_str(), F_OK) == 0 ? readFile(path) : "-";
 }
 
 // The name of a call in strace's log.
