@@ -341,6 +341,28 @@ TEST(Buffer, LoadsOrSavesAPartAndRefusesBadArguments) {
   EXPECT_EQ(folder.read("a"), "6789");
 }
 
+// Names that a crashed save left, or that others planted where the new file goes, stay
+// and never make a save fail: the new file's own name is random, made O_EXCL or by a link.
+TEST(Buffer, PlantedTemporaryNamesNeverStopASave) {
+  vask::test::TempFolder folder;
+  const std::string file = folder.write("t", "old");
+  std::vector<std::string> planted = {"t", "t.tmp-0000000000000000", "t.tmp-0123456789abcdef",
+                                      "t.tmp-ffffffffffffffff"};
+  for (int n = 1; n <= 100; ++n) {
+    planted.push_back(
+        folder.write("t.tmp-" + std::to_string(getpid()) + "-" + std::to_string(n), "planted"));
+    planted.back() = planted.back().substr(folder.root().size() + 1);
+  }
+  for (size_t i = 1; i < 4; ++i) {
+    folder.write(planted[i], "planted");
+  }
+  EXPECT_EQ(save(file, "new") | save(folder.path("u"), "new"), Ok);
+  planted.push_back("u");
+  std::sort(planted.begin(), planted.end());
+  EXPECT_EQ(folder.names(), planted);
+  EXPECT_EQ(folder.read("t") + folder.read("u") + folder.read(planted[50]), "newnewplanted");
+}
+
 // A failed allocation while the attributes are copied (their names, then a value) leaves
 // the file as it was.
 TEST(Buffer, AFailedAllocationLeavesTheFile) {
@@ -455,14 +477,29 @@ TEST(Buffer, AKilledSaveLeavesTheOldOrTheNewBytes) {
           EXPECT_EQ(traced(inject + ":error=EIO", file, isReplacing, nullptr), 4) << calls[i];
           EXPECT_EQ(bytesAt(file), expected) << calls[i];
         }
-        const bool isFirst = at(name + "(", first) == i;
-        if (!isNamed && isFirst &&
-            (name == "openat" || name == "write" || name == "fsync" || name == "linkat")) {
-          const char* pError = name == "linkat" ? ":error=EEXIST" : ":error=EINTR";
-          EXPECT_EQ(traced(inject + pError, file, isReplacing, nullptr), Ok) << calls[i];
-          EXPECT_EQ(folder.names("d"), (std::vector<std::string>{"t", "t-log"}));
-          EXPECT_EQ(readFile(file), "new");
+      }
+      // A failing call gives the code that names its cause, and leaves the old state; EINTR
+      // is retried, and so is a name that someone took meanwhile.
+      const std::pair<const char*, int> kFailures[] = {
+          {"openat:EINTR", Ok},    {"write:EINTR", Ok},     {"fsync:EINTR", Ok},
+          {"linkat:EEXIST", Ok},   {"write:ENOSPC", 7},     {"write:EDQUOT", 25},
+          {"O_TMPFILE:EROFS", 22}, {"O_TMPFILE:EACCES", 3}, {"linkat:ENOSPC", 7}};
+      for (const auto& [pFailure, code] : kFailures) {
+        if (isNamed) {
+          break;  // one injection per call: the named temporary's open is taken
         }
+        const std::string failure = pFailure, text = failure.substr(0, failure.find(':'));
+        const size_t i = at(text, first);
+        const std::string name = callName(calls[i]);
+        const auto when = std::count_if(calls.begin(), calls.begin() + static_cast<long>(i) + 1,
+                                        [&](auto& call) { return callName(call) == name; });
+        EXPECT_EQ(traced("-e inject=" + name + ":when=" + std::to_string(when) +
+                             ":error=" + failure.substr(text.size() + 1),
+                         file, isReplacing, nullptr),
+                  code)
+            << failure;
+        EXPECT_EQ(bytesAt(file), code == Ok ? "new" : isReplacing ? "old" : "-") << failure;
+        EXPECT_EQ(folder.names("d").size(), code == Ok || isReplacing ? 2U : 1U) << failure;
       }
       std::printf("%s: %d kills; old state %d, new bytes %d, other %d; left beside %d\n",
                   way.c_str(), outcomes[0], outcomes[1], outcomes[2], outcomes[3], outcomes[4]);

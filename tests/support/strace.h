@@ -49,6 +49,24 @@ inline int straceRun(const std::string& options, const std::string& calls, const
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Starts it without waiting for it: the pid is strace's (the shell execs it).
+inline pid_t straceStart(const std::string& options, const std::string& calls,
+                         const std::string& log, const std::string& arguments) {
+  const std::string command = straceCommand(options, calls, log, arguments);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
+    _exit(127);
+  }
+  return pid;
+}
+
+// Waits for what straceStart started; the exit code (-1 when killed).
+inline int straceWait(pid_t pid) {
+  int status = 0;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 }  // namespace vask::test
 
 #endif  // VASK_TESTS_SUPPORT_STRACE_H

@@ -214,13 +214,14 @@ int version_readOnce(int fd, const struct stat& status, size_t offset, size_t si
   if (::lseek(fd, position, SEEK_SET) < 0) {
     return errno == EINVAL ? pText->reserve(0) : error_ofErrno();
   }
-  // Room for the rest of the file and a byte more, so that the read which finds the
-  // end does not first grow the text. A file of /proc reads as size 0.
-  size_t hint = (wanted < fileSize ? static_cast<size_t>(fileSize - wanted) : 0) + 1;
-  if (size != 0 && size < hint) {
-    hint = size;
+  // Room for the rest of the file and a byte more: the read which finds the end does
+  // not first grow the text, and a pass stops a byte past the size it started from (a
+  // file that grows meanwhile is read again). A file of /proc reads as size 0: to its end.
+  size_t rest = (wanted < fileSize ? static_cast<size_t>(fileSize - wanted) : 0) + 1;
+  if (size != 0 && size < rest) {
+    rest = size;
   }
-  return descriptor_readCapped(fd, size, maxSize, hint, pText);
+  return descriptor_readCapped(fd, fileSize != 0 ? rest : size, maxSize, rest, pText);
 }
 
 // Reads the open regular file in one version: when its size or modification time
