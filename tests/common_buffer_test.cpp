@@ -429,12 +429,14 @@ TEST(Buffer, AKilledSaveLeavesTheOldOrTheNewBytes) {
         }
         return from;
       };
+      const auto countOf = [&](const std::string& name, size_t upTo) {  // calls of it so far
+        return std::to_string(std::count_if(calls.begin(),
+                                            calls.begin() + static_cast<long>(upTo) + 1,
+                                            [&](auto& call) { return callName(call) == name; }));
+      };
       std::string named;  // the option that takes O_TMPFILE away: the unnamed file's open fails
       if (isNamed) {
-        const size_t open = at("O_TMPFILE", 0);
-        named = "-e inject=openat:error=EOPNOTSUPP:when=" +
-                std::to_string(std::count_if(calls.begin(), calls.begin() + open + 1,
-                                             [](auto& c) { return callName(c) == "openat"; }));
+        named = "-e inject=openat:error=EOPNOTSUPP:when=" + countOf("openat", at("O_TMPFILE", 0));
         calls.clear();
         ASSERT_EQ(traced(named, file, isReplacing, &calls), Ok);
       }
@@ -448,8 +450,8 @@ TEST(Buffer, AKilledSaveLeavesTheOldOrTheNewBytes) {
       int outcomes[5] = {};  // kills; old state, new bytes, empty file; left beside it
       for (size_t i = 0; i < calls.size(); ++i) {
         const std::string name = callName(calls[i]);
-        const std::string inject =
-            named + " -e inject=" + name + ":when=" + std::to_string(++seen[name]);
+        std::string inject = named;
+        inject += " -e inject=" + name + ":when=" + std::to_string(++seen[name]);
         if (i < first || (isNamed && name == "openat")) {
           continue;  // one injection per call: the named temporary's open stays
         }
@@ -491,9 +493,7 @@ TEST(Buffer, AKilledSaveLeavesTheOldOrTheNewBytes) {
         const std::string failure = pFailure, text = failure.substr(0, failure.find(':'));
         const size_t i = at(text, first);
         const std::string name = callName(calls[i]);
-        const auto when = std::count_if(calls.begin(), calls.begin() + static_cast<long>(i) + 1,
-                                        [&](auto& call) { return callName(call) == name; });
-        EXPECT_EQ(traced("-e inject=" + name + ":when=" + std::to_string(when) +
+        EXPECT_EQ(traced("-e inject=" + name + ":when=" + countOf(name, i) +
                              ":error=" + failure.substr(text.size() + 1),
                          file, isReplacing, nullptr),
                   code)

@@ -146,7 +146,8 @@ TEST(File, ASaveOverAFileChangedSinceTheReadWritesNothing) {
       {"appended", true, [](auto& f) { std::ofstream(f.path("t"), std::ios::app) << "+w"; },
        "old+w"},
       {"renamed over", true,
-       [](auto& f) { rename(f.write("x", "other").c_str(), f.path("t").c_str()); }, "other"},
+       [](auto& f) { EXPECT_EQ(rename(f.write("x", "other").c_str(), f.path("t").c_str()), 0); },
+       "other"},
       {"removed", true, [](auto& f) { unlink(f.path("t").c_str()); }, "-"},
       {"made", false, [](auto& f) { f.write("t", "theirs"); }, "theirs"},
   };

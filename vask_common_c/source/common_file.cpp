@@ -101,13 +101,15 @@ struct Text_t {
     capacity = wanted;
     return VaskCommonError_Success;
   }
-  // Hands the text, a zero byte after it, to the empty record pBuffer.
-  void hand(VaskCommonBuffer_t* pBuffer) {
-    pData[size] = '\0';
-    pBuffer->pBegin = pData;
-    pBuffer->size = size;
-    pBuffer->isAllocated = true;
-    pData = nullptr;
+  // Hands the text (an empty one too), a zero byte after it, to the empty record pBuffer.
+  int hand(VaskCommonBuffer_t* pBuffer) {
+    const int result = reserve(size);
+    if (result == VaskCommonError_Success) {
+      pData[size] = '\0';
+      *pBuffer = {pData, pBuffer->offset, size, pBuffer->pUserData, true};
+      pData = nullptr;
+    }
+    return result;
   }
 };
 
@@ -212,7 +214,7 @@ int version_readOnce(int fd, const struct stat& status, size_t offset, size_t si
   const auto position =
       static_cast<off_t>(wanted < uintmax_t{INT64_MAX} ? wanted : uintmax_t{INT64_MAX});
   if (::lseek(fd, position, SEEK_SET) < 0) {
-    return errno == EINVAL ? pText->reserve(0) : error_ofErrno();
+    return errno == EINVAL ? VaskCommonError_Success : error_ofErrno();
   }
   // Room for the rest of the file and a byte more: the read which finds the end does
   // not first grow the text, and a pass stops a byte past the size it started from (a
@@ -699,15 +701,15 @@ int save_once(const char* pFilename, const char* pData, size_t size, const File_
   return folder_sync(target.folder.get());
 }
 
-// A missing file that the handle may create: the path must lead to where a save
-// could create it. An empty text, no descriptor.
-int file_missing(const File_t& file, Text_t* pText) {
+// A missing file that the handle may create (an empty text, no descriptor): the path
+// must lead to where a save could create it.
+int file_missing(const File_t& file) {
   Target_t target;
   const int result = target_find(file.path(), &target);
   if (result == VaskCommonError_Success && target.exists) {
     return kRaced;  // made meanwhile
   }
-  return result == VaskCommonError_Success ? pText->reserve(0) : result;
+  return result;
 }
 
 // After the lock, the path must still name the file locked: a save of another editor
@@ -729,16 +731,14 @@ int file_hold(File_t* pFile, bool mayCreate, Text_t* pText) {
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
     Descriptor file;
     int result = regular_open(pFile->path(), &file);
-    if (result == VaskCommonError_NotFound && file.get() < 0 && mayCreate) {
-      result = file_missing(*pFile, pText);
-    } else if (result == VaskCommonError_Success && pFile->isLocked) {
-      result = file_lock(file.get(), pFile->path());
-    }
-    if (result == VaskCommonError_Success && file.get() >= 0) {
-      result = version_read(file.get(), 0, 0, pFile->maxSize, pText, &pFile->status);
-    }
-    if (result == VaskCommonError_Success) {
-      pFile->fd = file.release();
+    if (file.get() < 0) {
+      result = result == VaskCommonError_NotFound && mayCreate ? file_missing(*pFile) : result;
+    } else if (result == VaskCommonError_Success) {
+      result = pFile->isLocked ? file_lock(file.get(), pFile->path()) : result;
+      if (result == VaskCommonError_Success) {
+        result = version_read(file.get(), 0, 0, pFile->maxSize, pText, &pFile->status);
+      }
+      pFile->fd = result == VaskCommonError_Success ? file.release() : -1;
     }
     if (result != kRaced) {
       return result;
@@ -759,7 +759,7 @@ int lost_check(int old, const struct stat& read, size_t maxSize, VaskCommonBuffe
   struct stat status {};
   if (pLost != nullptr &&
       version_read(old, 0, 0, maxSize, &text, &status) == VaskCommonError_Success) {
-    text.hand(pLost);
+    (void)text.hand(pLost);
   }
   return VaskCommonError_FileChanged;
 }
@@ -775,10 +775,7 @@ int vask::file_load(const char* pFilename, size_t offset, size_t size,
   if (result == VaskCommonError_Success) {
     result = version_read(file.get(), offset, size, 0, &text, &status);
   }
-  if (result == VaskCommonError_Success) {
-    text.hand(pBuffer);
-  }
-  return result;
+  return result == VaskCommonError_Success ? text.hand(pBuffer) : result;
 }
 
 // A file made at the path between finding it missing and linking the new one there
@@ -808,12 +805,14 @@ extern "C" int VaskCommonFile_open(const char* pFilename, const VaskCommonFileOp
   *pFile = {-1, {}, pParam->maxSize, pParam->isLocked};
   std::memcpy(pFile->path(), pFilename, length + 1);
   Text_t text;
-  const int result = file_hold(pFile, pParam->mayCreate, &text);
+  int result = file_hold(pFile, pParam->mayCreate, &text);
+  if (result == VaskCommonError_Success) {
+    result = text.hand(pBuffer);
+  }
   if (result != VaskCommonError_Success) {
     file_free(pFile);
     return result;
   }
-  text.hand(pBuffer);
   *pHandle = reinterpret_cast<VaskCommonFileHandle_t>(pFile);
   return VaskCommonError_Success;
 }
@@ -853,8 +852,5 @@ extern "C" int VaskCommonFile_read(int fd, size_t maxSize, VaskCommonBuffer_t* p
   }
   Text_t text;
   const int result = descriptor_readCapped(fd, 0, maxSize, kStreamChunk, &text);
-  if (result == VaskCommonError_Success) {
-    text.hand(pBuffer);
-  }
-  return result;
+  return result == VaskCommonError_Success ? text.hand(pBuffer) : result;
 }
