@@ -32,6 +32,12 @@ int error_ofErrno() {
   return VaskCommonError_fromErrno(errno);
 }
 
+// Where the path kept changing between two steps, or a file was made where none was
+// found, the file changed since it was found.
+int raced_end(int result) {
+  return result == kRaced ? VaskCommonError_FileChanged : result;
+}
+
 // Calls again while a signal interrupts the call. Never for close: Linux has
 // released the descriptor even when close reports EINTR.
 template <typename Call_t>
@@ -53,7 +59,7 @@ class Descriptor {
   int get() const { return fd_; }
   void reset(int fd) {
     const int number = errno;
-    if (fd_ >= 0) {
+    if (fd_ != -1) {
       (void)::close(fd_);
     }
     fd_ = fd;
@@ -193,7 +199,7 @@ int status_regular(int fd, struct stat* pStatus) {
 // Opens a file to read; without O_NONBLOCK, opening a FIFO would wait for a writer.
 int regular_open(const char* pFilename, Descriptor* pFile) {
   pFile->reset(system_retry([&] { return ::open(pFilename, O_RDONLY | O_NONBLOCK | O_CLOEXEC); }));
-  if (pFile->get() < 0) {
+  if (pFile->get() == -1) {
     return error_ofErrno();
   }
   struct stat status {};
@@ -254,10 +260,8 @@ int version_read(int fd, size_t offset, size_t size, size_t maxSize, Text_t* pTe
 // one; 1 (the usual setting) where it cannot be read.
 int sysctl_read(const char* pPath) {
   const Descriptor file(system_retry([&] { return ::open(pPath, O_RDONLY | O_CLOEXEC); }));
-  char digit = '1';
-  if (file.get() < 0 || system_retry([&] { return ::read(file.get(), &digit, 1); }) != 1) {
-    digit = '1';
-  }
+  char digit = '1';  // kept where the open failed (a read of -1 fails) or nothing was read
+  (void)system_retry([&] { return ::read(file.get(), &digit, 1); });
   return digit >= '0' && digit <= '9' ? digit - '0' : 1;
 }
 
@@ -319,67 +323,10 @@ int path_split(const char* pPath, char (&folder)[PATH_MAX], char (&name)[NAME_MA
 // synced then.
 int folder_open(const char* pFolder, Descriptor* pTo) {
   pTo->reset(system_retry([&] { return ::open(pFolder, O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-  if (pTo->get() < 0 && errno == EACCES) {
+  if (pTo->get() == -1 && errno == EACCES) {
     pTo->reset(::open(pFolder, O_PATH | O_DIRECTORY | O_CLOEXEC));
   }
-  return pTo->get() >= 0 ? VaskCommonError_Success : error_ofErrno();
-}
-
-// The path of an open file, as the kernel finds it from the file.
-int fd_path(int fd, char (&path)[PATH_MAX]) {
-  const ssize_t count = ::readlink(FdPath_t(fd).text, path, sizeof(path));
-  if (count < 0) {
-    return error_ofErrno();
-  }
-  if (static_cast<size_t>(count) == sizeof(path)) {
-    return VaskCommonError_NameTooLong;
-  }
-  path[count] = '\0';
-  return path[0] == '/' ? VaskCommonError_Success : kRaced;  // unreachable from here: gone
-}
-
-// The folder must still hold the opened file under its name.
-int target_named(const Target_t& target) {
-  struct stat named {};
-  if (::fstatat(target.folder.get(), target.name, &named, AT_SYMLINK_NOFOLLOW) != 0) {
-    return errno == ENOENT ? kRaced : error_ofErrno();
-  }
-  return inode_same(named, target.status) ? VaskCommonError_Success : kRaced;
-}
-
-int target_writable(const Target_t& target) {
-  struct stat folder {};
-  if (::faccessat(target.folder.get(), target.name, W_OK, AT_EACCESS) != 0 ||
-      ::fstat(target.folder.get(), &folder) != 0) {
-    return error_ofErrno();
-  }
-  return regular_mayCreate(target.status, folder) ? VaskCommonError_Success
-                                                  : VaskCommonError_AccessDenied;
-}
-
-// The existing file that the kernel opened for the path, its rules for links applied:
-// a regular file that the caller may write. Its folder is found from the open file.
-int target_fromFile(Target_t* pTarget) {
-  char path[PATH_MAX];
-  char folder[PATH_MAX];
-  int result = status_regular(pTarget->file.get(), &pTarget->status);
-  if (result == VaskCommonError_Success) {
-    result = fd_path(pTarget->file.get(), path);
-  }
-  if (result == VaskCommonError_Success) {
-    result = path_split(path, folder, pTarget->name);
-  }
-  if (result == VaskCommonError_Success) {
-    result = folder_open(folder, &pTarget->folder);
-  }
-  if (result == VaskCommonError_Success) {
-    result = target_named(*pTarget);
-  }
-  if (result == VaskCommonError_Success) {
-    result = target_writable(*pTarget);
-  }
-  pTarget->exists = result == VaskCommonError_Success;
-  return result;
+  return pTo->get() != -1 ? VaskCommonError_Success : error_ofErrno();
 }
 
 // Replaces `path` by where the link at its end leads, if the caller may follow it.
@@ -408,9 +355,10 @@ int link_follow(const Target_t& target, const struct stat& link, char (&path)[PA
   return VaskCommonError_Success;
 }
 
-// The path names no file: a missing name, or a chain of links to one, which '>' would
-// create. The chain is followed as the kernel follows it, its rule applied at each link.
-int target_fromChain(const char* pFilename, Target_t* pTarget) {
+// Walks the links at the end of the path as the kernel walks them, its rule applied
+// at each one, to the last name: its folder, the name, and what is there (st_mode 0:
+// nothing, where '>' would create the file).
+int target_walk(const char* pFilename, Target_t* pTarget, struct stat* pLast) {
   char path[PATH_MAX];
   const size_t length = std::strlen(pFilename);
   if (length >= PATH_MAX) {
@@ -419,7 +367,6 @@ int target_fromChain(const char* pFilename, Target_t* pTarget) {
   std::memcpy(path, pFilename, length + 1);
   for (int hop = 0;; ++hop) {
     char folder[PATH_MAX];
-    struct stat status {};
     int result = path_split(path, folder, pTarget->name);
     if (result == VaskCommonError_Success) {
       result = folder_open(folder, &pTarget->folder);
@@ -427,36 +374,57 @@ int target_fromChain(const char* pFilename, Target_t* pTarget) {
     if (result != VaskCommonError_Success) {
       return result;
     }
-    if (::fstatat(pTarget->folder.get(), pTarget->name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(pTarget->folder.get(), pTarget->name, pLast, AT_SYMLINK_NOFOLLOW) != 0) {
+      *pLast = {};
       return errno == ENOENT ? VaskCommonError_Success : error_ofErrno();
     }
-    if (!S_ISLNK(status.st_mode)) {
-      return kRaced;  // made meanwhile
+    if (!S_ISLNK(pLast->st_mode)) {
+      return VaskCommonError_Success;
     }
-    result = hop < kLinkLimit ? link_follow(*pTarget, status, path) : VaskCommonError_LinkLoop;
+    result = hop < kLinkLimit ? link_follow(*pTarget, *pLast, path) : VaskCommonError_LinkLoop;
     if (result != VaskCommonError_Success) {
       return result;
     }
   }
 }
 
+// The file that the kernel opened for the path: a regular file that the caller may
+// write, and the one the walk ended at (else the path changed meanwhile).
+int target_check(Target_t* pTarget, const struct stat& last) {
+  struct stat folder {};
+  int result = status_regular(pTarget->file.get(), &pTarget->status);
+  if (result == VaskCommonError_Success && !inode_same(last, pTarget->status)) {
+    result = kRaced;
+  }
+  if (result == VaskCommonError_Success &&
+      (::faccessat(pTarget->folder.get(), pTarget->name, W_OK, AT_EACCESS) != 0 ||
+       ::fstat(pTarget->folder.get(), &folder) != 0)) {
+    result = error_ofErrno();
+  }
+  if (result == VaskCommonError_Success && !regular_mayCreate(pTarget->status, folder)) {
+    result = VaskCommonError_AccessDenied;
+  }
+  pTarget->exists = result == VaskCommonError_Success;
+  return result;
+}
+
 // Finds where a save of pFilename lands, as open(pFilename, O_WRONLY | O_CREAT) would:
-// the kernel opens an existing file (its rules for links applied), a missing one is
-// reached through its chain of links with the same rule.
+// the kernel opens an existing file, its rules for links applied, and the walk along
+// the links finds its folder; a missing file is reached by the walk alone.
 int target_find(const char* pFilename, Target_t* pTarget) {
-  for (int attempt = 0; attempt < kFindAttempts; ++attempt) {
+  int result = kRaced;
+  for (int attempt = 0; attempt < kFindAttempts && result == kRaced; ++attempt) {
+    struct stat last {};
     pTarget->file.reset(system_retry([&] { return ::open(pFilename, O_PATH | O_CLOEXEC); }));
-    int result = kRaced;
-    if (pTarget->file.get() >= 0) {
-      result = target_fromFile(pTarget);
-    } else {
-      result = errno == ENOENT ? target_fromChain(pFilename, pTarget) : error_ofErrno();
-    }
-    if (result != kRaced) {
-      return result;
+    const bool isThere = pTarget->file.get() != -1;
+    result = isThere || errno == ENOENT ? target_walk(pFilename, pTarget, &last) : error_ofErrno();
+    if (result == VaskCommonError_Success && isThere) {
+      result = target_check(pTarget, last);
+    } else if (result == VaskCommonError_Success && last.st_mode != 0) {
+      result = kRaced;  // made meanwhile
     }
   }
-  return VaskCommonError_FileChanged;
+  return raced_end(result);
 }
 
 // Copies the target's extended attributes (its ACL and security label live there).
@@ -556,7 +524,7 @@ int temporary_open(const Target_t& target, Temporary_t* pTemporary) {
   pTemporary->folder = folder;
   pTemporary->file.reset(
       system_retry([&] { return ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode); }));
-  if (pTemporary->file.get() >= 0) {
+  if (pTemporary->file.get() != -1) {
     return VaskCommonError_Success;
   }
   if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
@@ -565,7 +533,7 @@ int temporary_open(const Target_t& target, Temporary_t* pTemporary) {
   return name_take(target.name, pTemporary, [&](const char* pName) {
     pTemporary->file.reset(system_retry(
         [&] { return ::openat(folder, pName, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode); }));
-    return pTemporary->file.get() >= 0;
+    return pTemporary->file.get() != -1;
   });
 }
 
@@ -615,15 +583,17 @@ int temporary_create(const Target_t& target, Temporary_t* pTemporary) {
     linked = unnamed_link(pTemporary->file.get(), folder, target.name);
   } else {
     linked = ::linkat(folder, pTemporary->name, folder, target.name, 0);
-    // A filesystem without hard links takes a rename that never replaces.
-    if (linked != 0 && errno == EPERM) {
+    if (linked == 0) {
+      (void)::unlinkat(folder, pTemporary->name, 0);
+    } else if (errno == EPERM) {  // a filesystem without hard links: a rename never replacing
       linked = ::renameat2(folder, pTemporary->name, folder, target.name, RENAME_NOREPLACE);
     }
   }
   if (linked != 0) {
     return errno == EEXIST ? kRaced : error_ofErrno();
   }
-  return VaskCommonError_Success;  // the fallback's own name goes with the temporary
+  pTemporary->name[0] = '\0';  // the target's name now
+  return VaskCommonError_Success;
 }
 
 // Makes the rename durable. A folder opened as a path only, or on a filesystem
@@ -647,7 +617,7 @@ struct File_t {
 };
 
 void file_free(File_t* pFile) {
-  if (pFile != nullptr && pFile->fd >= 0) {
+  if (pFile != nullptr && pFile->fd != -1) {
     (void)::close(pFile->fd);
   }
   std::free(pFile);
@@ -656,8 +626,8 @@ void file_free(File_t* pFile) {
 // Whether the path still names the file read, in the version read: the same inode
 // under the name, of the same size and modification time; or still nothing.
 int held_check(const File_t& held, const Target_t& target) {
-  if (held.fd < 0 || !target.exists) {
-    return held.fd < 0 && !target.exists ? VaskCommonError_Success : VaskCommonError_FileChanged;
+  if (held.fd == -1 || !target.exists) {
+    return held.fd == -1 && !target.exists ? VaskCommonError_Success : VaskCommonError_FileChanged;
   }
   struct stat named {};
   struct stat now {};
@@ -728,10 +698,11 @@ int file_lock(int fd, const char* pPath) {
 // Opens, locks (with isLocked) and reads the file; starts again where the file locked
 // is no longer the one at the path.
 int file_hold(File_t* pFile, bool mayCreate, Text_t* pText) {
-  for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+  int result = kRaced;
+  for (int attempt = 0; attempt < kOpenAttempts && result == kRaced; ++attempt) {
     Descriptor file;
-    int result = regular_open(pFile->path(), &file);
-    if (file.get() < 0) {
+    result = regular_open(pFile->path(), &file);
+    if (file.get() == -1) {
       result = result == VaskCommonError_NotFound && mayCreate ? file_missing(*pFile) : result;
     } else if (result == VaskCommonError_Success) {
       result = pFile->isLocked ? file_lock(file.get(), pFile->path()) : result;
@@ -740,11 +711,8 @@ int file_hold(File_t* pFile, bool mayCreate, Text_t* pText) {
       }
       pFile->fd = result == VaskCommonError_Success ? file.release() : -1;
     }
-    if (result != kRaced) {
-      return result;
-    }
   }
-  return VaskCommonError_FileChanged;
+  return raced_end(result);
 }
 
 // A writer that does not lock may have changed the old file during the rename: that
@@ -752,7 +720,7 @@ int file_hold(File_t* pFile, bool mayCreate, Text_t* pText) {
 int lost_check(int old, const struct stat& read, size_t maxSize, VaskCommonBuffer_t* pLost,
                int result) {
   struct stat now {};
-  if (old < 0 || ::fstat(old, &now) != 0 || version_same(now, read)) {
+  if (::fstat(old, &now) != 0 || version_same(now, read)) {  // none (-1) for a created file
     return result;
   }
   Text_t text;
@@ -781,14 +749,12 @@ int vask::file_load(const char* pFilename, size_t offset, size_t size,
 // A file made at the path between finding it missing and linking the new one there
 // is replaced instead, found again from the start.
 int vask::file_replace(const char* pFilename, const char* pData, size_t size) {
-  for (int attempt = 0; attempt < kFindAttempts; ++attempt) {
+  int result = kRaced;
+  for (int attempt = 0; attempt < kFindAttempts && result == kRaced; ++attempt) {
     Descriptor placed;
-    const int result = save_once(pFilename, pData, size, nullptr, &placed);
-    if (result != kRaced) {
-      return result;
-    }
+    result = save_once(pFilename, pData, size, nullptr, &placed);
   }
-  return VaskCommonError_FileChanged;
+  return raced_end(result);
 }
 
 extern "C" int VaskCommonFile_open(const char* pFilename, const VaskCommonFileOpenParam_t* pParam,
@@ -826,8 +792,8 @@ extern "C" int VaskCommonFile_save(VaskCommonFileHandle_t handle, const char* pD
   }
   Descriptor next;
   const int result = save_once(pFile->path(), pData, size, pFile, &next);
-  if (next.get() < 0) {
-    return result == kRaced ? VaskCommonError_FileChanged : result;
+  if (next.get() == -1) {
+    return raced_end(result);
   }
   // The new file has the name: the handle stands for it from now on.
   const Descriptor old(pFile->fd);
