@@ -48,6 +48,11 @@ std::string bytesAt(const std::string& path) {
   return access(path.c_str(), F_OK) == 0 ? readFile(path) : "-";
 }
 
+// The name of a call in strace's log.
+std::string callName(const std::string& line) {
+  return line.substr(0, line.find('('));
+}
+
 int save(const std::string& file, const std::string& text) {
   VaskCommonBuffer_t buffer{const_cast<char*>(text.data()), 0, text.size(), nullptr, false};
   return VaskCommonBuffer_save2(&buffer, file.c_str(), 0);
@@ -82,12 +87,15 @@ struct Scene {
     EXPECT_EQ(chown(at(name).c_str(), owner, owner) | chmod(at(name).c_str(), mode), 0);
     EXPECT_EQ(setxattr(at(name).c_str(), "user.vask", "kept", 4, 0), 0);
   }
-  void chain() {  // t -> l1 -> ... -> l38 -> /.../d/m -> f: 40 links, as many as the kernel follows
+  // t -> l1 -> ... -> /.../d/m -> f: `links` links (the kernel follows 40), to a file or none
+  void chain(int links, bool isFile) {
     node("d", S_IFDIR | 0777);
-    file("d/f", 0640, me);
+    if (isFile) {
+      file("d/f", 0640, me);
+    }
     link("f", "d/m");
-    for (int i = 38; i > 0; --i) {
-      link(i == 38 ? at("d/m").c_str() : ("l" + std::to_string(i + 1)).c_str(),
+    for (int i = links - 2; i > 0; --i) {
+      link(i == links - 2 ? at("d/m").c_str() : ("l" + std::to_string(i + 1)).c_str(),
            "l" + std::to_string(i));
     }
     link("l1", "t");
@@ -134,7 +142,9 @@ const Row kRows[] = {
     {"RegularFile", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.file("t", 0640, s.me, std::string("o\0ld", 4)); }},
     {"EmptyFile", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.file("t", 0600, s.me, ""); }},
     {"Symlink", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.file("f", 0640, s.me), s.link("f", "t"); }},
-    {"ChainOf40Symlinks", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.chain(); }},
+    {"ChainOf40Symlinks", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.chain(40, true); }},
+    {"DanglingChainOf40Symlinks", {NotFound, NotFound}, {Ok, Ok}, [](Scene& s) { s.chain(40, false); }},
+    {"ChainOf41Symlinks", {Loop, Loop}, {Loop, Loop}, [](Scene& s) { s.chain(41, true); }},
     {"DanglingSymlink", {NotFound, NotFound}, {Ok, Ok}, [](Scene& s) { s.link("n", "t"); }},
     {"SymlinkLoop", {Loop, Loop}, {Loop, Loop}, [](Scene& s) { s.link("t", "t"); }},
     {"SymlinkTooLong", {Long, Long}, {Long, Long}, [](Scene& s) { s.link(std::string(4090, 'x').c_str(), "t"); }},
@@ -206,9 +216,13 @@ class Protection {
   ~Protection() { set(links_, files_); }
   Protection(const Protection&) = delete;
   Protection& operator=(const Protection&) = delete;
-  void set(const std::string& links, const std::string& files) {
-    std::ofstream(kLinks) << links;
-    std::ofstream(kFiles) << files;
+  void set(const std::string& links, const std::string& files) {  // "": as it is
+    if (!links.empty()) {
+      std::ofstream(kLinks) << links;
+    }
+    if (!files.empty()) {
+      std::ofstream(kFiles) << files;
+    }
   }
   static std::string now() {
     return "symlinks " + readFile(kLinks).substr(0, 1) + ", regular " +
@@ -266,9 +280,7 @@ TEST(Buffer, SavesThroughALinkExactlyWhereTheShellWould) {
   }
   Protection protection;
   for (const auto& [links, files] : settings) {
-    if (!links.empty()) {
-      protection.set(links, files);
-    }
+    protection.set(links, files);
     int rows = 0, refused = 0;
     for (const Folder& folder : kFolders) {
       for (const uid_t owner : {uid_t{0}, kUser}) {
@@ -308,6 +320,51 @@ TEST(Buffer, SavesThroughALinkExactlyWhereTheShellWould) {
     }
     std::printf("%s: %d rows, %d refused\n", Protection::now().c_str(), rows, refused);
     EXPECT_TRUE(links != "1" || refused > 0);
+  }
+}
+
+// Between the kernel's lookup, which found no file at the end of the link, and the
+// save's own walk along it (a delay on the walk's first open makes the window certain),
+// the link is swapped: for another user's link in a sticky, world-writable folder, which
+// the walk refuses as the kernel would, and for a link to itself, where the walk ends.
+TEST(Buffer, ALinkSwappedDuringTheSaveMeetsTheKernelsRule) {
+  const std::string missing = vask::test::straceMissing(gSelf);
+  if (!missing.empty() || geteuid() != 0) {
+    GTEST_SKIP() << (missing.empty() ? "the user's link is made as root" : missing);
+  }
+  Protection protection;
+  if (readFile("/proc/sys/fs/protected_symlinks")[0] != '1' && !Protection::isWritable()) {
+    GTEST_SKIP() << "fs.protected_symlinks is off here and cannot be set";
+  }
+  protection.set("1", "");
+  vask::test::TempFolder folder;
+  ASSERT_EQ(mkdir(folder.path("s").c_str(), 0) | chmod(folder.path("s").c_str(), 01777) |
+                mkdir(folder.path("t").c_str(), 0777),
+            0);
+  const std::string link = folder.path("s/l"), log = folder.path("log");
+  const std::string save = "'" + gSelf + "' --save " + link + " new";
+  std::vector<std::string> calls;
+  ASSERT_EQ(symlink(folder.path("t/mine").c_str(), link.c_str()), 0);
+  ASSERT_EQ(vask::test::straceRun("", "openat", log, save, &calls), Ok);
+  const auto walk = std::find_if(calls.begin(), calls.end(),
+                                 [&](auto& call) { return call.find(link) != std::string::npos; });
+  const std::string when = std::to_string(std::count_if(
+      calls.begin(), walk + 2, [](auto& call) { return callName(call) == "openat"; }));
+  for (const auto& [pTo, owner, code] :
+       {std::tuple<std::string, uid_t, int>{folder.path("t/theirs"), kUser, Denied},
+        {"l", 0, Loop}}) {
+    unlink(folder.path("t/mine").c_str());
+    unlink(log.c_str());
+    const pid_t strace = vask::test::straceStart(
+        "-e inject=openat:delay_enter=2000000:when=" + when, "openat", log, save);
+    EXPECT_TRUE(
+        vask::test::waitUntil([&] { return readFile(log).find("/s/.\"") != std::string::npos; }));
+    EXPECT_EQ(unlink(link.c_str()) | symlink(pTo.c_str(), link.c_str()) |
+                  lchown(link.c_str(), owner, owner),
+              0);
+    EXPECT_EQ(vask::test::straceWait(strace), code) << pTo;
+    EXPECT_EQ(folder.names("t"), std::vector<std::string>{}) << pTo;
+    EXPECT_EQ(unlink(link.c_str()) | symlink(folder.path("t/mine").c_str(), link.c_str()), 0);
   }
 }
 
@@ -364,6 +421,33 @@ TEST(Buffer, PlantedTemporaryNamesNeverStopASave) {
   EXPECT_EQ(folder.read("t") + folder.read("u") + folder.read(planted[50]), "newnewplanted");
 }
 
+// A relative name in a folder deeper than a whole path may be long saves and loads:
+// the save finds the folder along the name, never through the file's whole path.
+TEST(Buffer, SavesARelativeNameInAFolderDeeperThanAPathMayBe) {
+  vask::test::TempFolder folder;
+  const std::string name(200, 'd');  // 24 of them: 4824 bytes
+  const pid_t pid = fork();
+  if (pid == 0) {
+    int failed = chdir(folder.root().c_str());
+    for (int i = 0; i < 24; ++i) {
+      failed |= mkdir(name.c_str(), 0700) | chdir(name.c_str());
+    }
+    std::ofstream("t") << "old";
+    VaskCommonBuffer_t buffer{};
+    const int saved = save("t", "new"), loaded = VaskCommonBuffer_load2("t", 0, 0, &buffer);
+    const bool isNew = loaded == Ok && std::string(buffer.pBegin, buffer.size) == "new";
+    std::free(buffer.pBegin);
+    failed |= unlink("t");
+    for (int i = 0; i < 24; ++i) {
+      failed |= chdir("..") | rmdir(name.c_str());
+    }
+    _exit(failed != 0 ? 99 : saved != Ok ? saved : isNew ? Ok : 98);
+  }
+  int status = -1;
+  EXPECT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_EQ(status, 0);
+}
+
 // A failed allocation while the attributes are copied (their names, then a value) leaves
 // the file as it was.
 TEST(Buffer, AFailedAllocationLeavesTheFile) {
@@ -391,14 +475,9 @@ int traced(const std::string& options, const std::string& file, bool isReplacing
               0);
   }
   const char* pTraced =
-      "/^(openat|write|fsync|close|rename.*|link.*|unlink.*|getrandom|fchmod|fchown|fsetxattr)$";
+      "/^(openat|write|fsync|close|rename.*|link.*|unlink.*|getrandom|fchmod|fchown|.*xattr)$";
   return vask::test::straceRun(options, pTraced, file + "-log",
                                "'" + gSelf + "' --save " + file + " new", pCalls);
-}
-
-// The name of a call in strace's log.
-std::string callName(const std::string& line) {
-  return line.substr(0, line.find('('));
 }
 
 // Kills a save at each call from the target's lookup on, in the four ways a save goes:
@@ -486,10 +565,10 @@ TEST(Buffer, AKilledSaveLeavesTheOldOrTheNewBytes) {
       // cannot be linked to a new name (no hard links) it is renamed without replacing.
       // The codes with an unnamed new file, and with a named one (-1: not tried).
       const std::tuple<const char*, int, int> kFailures[] = {
-          {"openat:EINTR", Ok, -1},    {"write:EINTR", Ok, Ok},     {"fsync:EINTR", Ok, Ok},
-          {"linkat:EEXIST", Ok, Ok},   {"write:ENOSPC", 7, 7},      {"write:EDQUOT", 25, 25},
-          {"O_TMPFILE:EROFS", 22, -1}, {"O_TMPFILE:EACCES", 3, -1}, {"linkat:ENOSPC", 7, 7},
-          {"linkat:EPERM", Denied, Ok}};
+          {"openat:EINTR", Ok, -1},     {"write:EINTR", Ok, Ok},     {"fsync:EINTR", Ok, Ok},
+          {"linkat:EEXIST", Ok, Ok},    {"write:ENOSPC", 7, 7},      {"write:EDQUOT", 25, 25},
+          {"O_TMPFILE:EROFS", 22, -1},  {"O_TMPFILE:EACCES", 3, -1}, {"linkat:ENOSPC", 7, 7},
+          {"linkat:EPERM", Denied, Ok}, {"getxattr:ENODATA", Ok, Ok}};
       for (const auto& [pFailure, unnamedCode, namedCode] : kFailures) {
         const std::string failure = pFailure, text = failure.substr(0, failure.find(':'));
         const size_t i = at(text, first);
@@ -498,11 +577,10 @@ TEST(Buffer, AKilledSaveLeavesTheOldOrTheNewBytes) {
           continue;  // no such call this way (one injection per call: the open is taken)
         }
         const std::string name = callName(calls[i]);
-        EXPECT_EQ(traced(named + " -e inject=" + name + ":when=" + countOf(name, i) +
-                             ":error=" + failure.substr(text.size() + 1),
-                         file, isReplacing, nullptr),
-                  code)
-            << failure;
+        std::string inject = named;
+        inject += " -e inject=" + name + ":when=" + countOf(name, i);
+        inject += ":error=" + failure.substr(text.size() + 1);
+        EXPECT_EQ(traced(inject, file, isReplacing, nullptr), code) << failure;
         EXPECT_EQ(bytesAt(file), code == Ok ? "new" : isReplacing ? "old" : "-") << failure;
         EXPECT_EQ(folder.names("d").size(), code == Ok || isReplacing ? 2U : 1U) << failure;
       }

@@ -215,6 +215,17 @@ TEST(File, ReadsADescriptorToItsEndUpToTheCeiling) {
     EXPECT_EQ(take(&buffer), maxSize == 2 ? "-" : "abc");
     close(ends[0]);
   }
+  const int input = dup(STDIN_FILENO);  // standard input, from a pipe
+  int ends[2] = {-1, -1};
+  ASSERT_EQ(pipe(ends) | dup2(ends[0], STDIN_FILENO), 0);
+  EXPECT_EQ(write(ends[1], "in", 2), 2);
+  close(ends[1]);
+  VaskCommonBuffer_t in{};
+  EXPECT_EQ(VaskCommonFile_read(STDIN_FILENO, 0, &in), Ok);
+  EXPECT_EQ(take(&in), "in");
+  EXPECT_EQ(dup2(input, STDIN_FILENO), 0);
+  close(input);
+  close(ends[0]);
   const int zero = open("/dev/zero", O_RDONLY | O_CLOEXEC);
   VaskCommonBuffer_t buffer{};
   EXPECT_EQ(VaskCommonFile_read(zero, size_t{1} << 20, &buffer), Large);
@@ -273,14 +284,6 @@ long long positionOf(pid_t pid, const std::string& path) {
   return -1;
 }
 
-template <typename Done_t>
-bool waitUntil(Done_t isDone) {
-  for (int i = 0; i < 20000 && !isDone(); ++i) {
-    usleep(1000);
-  }
-  return isDone();
-}
-
 // The reads of `path` in a load of it: the count of reads before the first one of the
 // file, from a traced run.
 int readsBefore(const std::string& path) {
@@ -318,7 +321,8 @@ TEST(File, ALoadReadsOneVersionOfAFileThatChangesMeanwhile) {
     const std::string end = "-e inject=read:delay_enter=2000000:when=" + std::to_string(before + 2);
     const pid_t strace =
         vask::test::straceStart(end, "read", file + "-log", gSelf + " --load " + file);
-    EXPECT_TRUE(waitUntil([&] { return positionOf(traceeOf(strace), file) == (4 << 20); }));
+    EXPECT_TRUE(
+        vask::test::waitUntil([&] { return positionOf(traceeOf(strace), file) == (4 << 20); }));
     std::ofstream(file, std::ios::trunc) << std::string(size_t{1} << 20, 'b');
     EXPECT_EQ(vask::test::straceWait(strace), Ok);
     EXPECT_EQ(fileBytes(file + "-loaded"), std::string(size_t{1} << 20, 'b'));
@@ -350,7 +354,8 @@ TEST(File, AWriteDuringTheRenameIsReportedWithTheBytesItLost) {
   const pid_t strace =
       vask::test::straceStart("-e inject=/^rename:delay_enter=1000000", "/^rename",
                               folder.path("log"), gSelf + " --edit " + file + " new");
-  EXPECT_TRUE(waitUntil([&] { return folder.names().size() > 2; }));  // t, log and the new one
+  EXPECT_TRUE(
+      vask::test::waitUntil([&] { return folder.names().size() > 2; }));  // t, log and the new one
   std::ofstream(file, std::ios::app) << "+w";
   EXPECT_EQ(vask::test::straceWait(strace), Changed);
   EXPECT_EQ(fileBytes(file), "new");

@@ -67,6 +67,15 @@ inline int straceWait(pid_t pid) {
   return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Polls `isDone` each millisecond for 20 s at most: whether it came true.
+template <typename Done_t>
+bool waitUntil(Done_t isDone) {
+  for (int i = 0; i < 20000 && !isDone(); ++i) {
+    usleep(1000);
+  }
+  return isDone();
+}
+
 }  // namespace vask::test
 
 #endif  // VASK_TESTS_SUPPORT_STRACE_H
