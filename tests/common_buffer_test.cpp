@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -208,12 +209,20 @@ TEST(Buffer, LoadsAndSavesEachKindOfTargetAsRootAndAsAnOrdinaryUser) {
   umask(umaskBefore);
 }
 
-// The kernel's protection sysctls, set for a while and then restored (they are global).
+// The kernel's protection sysctls, set for a while and then restored. They are global:
+// tests that set them take turns (ctest runs tests side by side) through a lock file.
 class Protection {
  public:
   static bool isWritable() { return access(kLinks, W_OK) == 0 && access(kFiles, W_OK) == 0; }
-  Protection() : links_(readFile(kLinks)), files_(readFile(kFiles)) {}
-  ~Protection() { set(links_, files_); }
+  Protection() : lock_(open("/tmp/vask-test-protection.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+    EXPECT_EQ(flock(lock_, LOCK_EX), 0);
+    links_ = readFile(kLinks);  // once this test's turn has come
+    files_ = readFile(kFiles);
+  }
+  ~Protection() {
+    set(links_, files_);
+    close(lock_);
+  }
   Protection(const Protection&) = delete;
   Protection& operator=(const Protection&) = delete;
   void set(const std::string& links, const std::string& files) {  // "": as it is
@@ -232,6 +241,7 @@ class Protection {
  private:
   static constexpr const char* kLinks = "/proc/sys/fs/protected_symlinks";
   static constexpr const char* kFiles = "/proc/sys/fs/protected_regular";
+  int lock_;
   std::string links_, files_;
 };
 
