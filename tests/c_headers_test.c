@@ -6,6 +6,7 @@
 #include <initialization_version.h>
 #include <initialization_writer.h>
 #include <vask_common_c/common_error.h>
+#include <vask_common_c/common_file.h>
 #include <vask_common_c/common_memstream.h>
 #include <vask_common_c/common_tracer.h>
 

@@ -1,31 +1,57 @@
 #include <gtest/gtest.h>
 
 #include <vask_common_c/common_buffer.h>
+#include <vask_common_c/common_error.h>
 
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
+#include <tuple>
 
 #include "fault.h"
 #include "folder.h"
+#include "strace.h"
 
 namespace {
 
 constexpr uid_t kUser = 65534;  // an ordinary user (nobody)
-enum : int { Ok = 0, NotFound = 2, Denied = 3, Folder = 6, Invalid = 13, Special = 15 };
+enum : int {
+  Ok = 0,
+  NotFound = 2,
+  Denied = 3,
+  Folder = 6,
+  Invalid = 13,
+  Special = 15,
+  Loop = 23,
+  Long = 24
+};
 std::string gSelf;  // this executable; `--save FILE TEXT` makes it save TEXT into FILE
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The bytes of a file, "-" when there is none.
+std::string bytesAt(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0 ? readFile(path) : "-";
+}
+
+// The name of a call in strace's log.
+std::string callName(const std::string& line) {
+  return line.substr(0, line.find('('));
 }
 
 int save(const std::string& file, const std::string& text) {
@@ -62,12 +88,15 @@ struct Scene {
     EXPECT_EQ(chown(at(name).c_str(), owner, owner) | chmod(at(name).c_str(), mode), 0);
     EXPECT_EQ(setxattr(at(name).c_str(), "user.vask", "kept", 4, 0), 0);
   }
-  void chain() {  // t -> l1 -> ... -> l38 -> /.../d/m -> f: 40 links, as many as the kernel follows
+  // t -> l1 -> ... -> /.../d/m -> f: `links` links (the kernel follows 40), to a file or none
+  void chain(int links, bool isFile) {
     node("d", S_IFDIR | 0777);
-    file("d/f", 0640, me);
+    if (isFile) {
+      file("d/f", 0640, me);
+    }
     link("f", "d/m");
-    for (int i = 38; i > 0; --i) {
-      link(i == 38 ? at("d/m").c_str() : ("l" + std::to_string(i + 1)).c_str(),
+    for (int i = links - 2; i > 0; --i) {
+      link(i == links - 2 ? at("d/m").c_str() : ("l" + std::to_string(i + 1)).c_str(),
            "l" + std::to_string(i));
     }
     link("l1", "t");
@@ -114,11 +143,13 @@ const Row kRows[] = {
     {"RegularFile", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.file("t", 0640, s.me, std::string("o\0ld", 4)); }},
     {"EmptyFile", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.file("t", 0600, s.me, ""); }},
     {"Symlink", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.file("f", 0640, s.me), s.link("f", "t"); }},
-    {"ChainOf40Symlinks", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.chain(); }},
+    {"ChainOf40Symlinks", {Ok, Ok}, {Ok, Ok}, [](Scene& s) { s.chain(40, true); }},
+    {"DanglingChainOf40Symlinks", {NotFound, NotFound}, {Ok, Ok}, [](Scene& s) { s.chain(40, false); }},
+    {"ChainOf41Symlinks", {Loop, Loop}, {Loop, Loop}, [](Scene& s) { s.chain(41, true); }},
     {"DanglingSymlink", {NotFound, NotFound}, {Ok, Ok}, [](Scene& s) { s.link("n", "t"); }},
-    {"SymlinkLoop", {Invalid, Invalid}, {Invalid, Invalid}, [](Scene& s) { s.link("t", "t"); }},
-    {"SymlinkTooLong", {Invalid, Invalid}, {Invalid, Invalid}, [](Scene& s) { s.link(std::string(4090, 'x').c_str(), "t"); }},
-    {"NameTooLong", {Invalid, Invalid}, {Invalid, Invalid}, [](Scene& s) { s.target = std::string(4096, 'x'); }},
+    {"SymlinkLoop", {Loop, Loop}, {Loop, Loop}, [](Scene& s) { s.link("t", "t"); }},
+    {"SymlinkTooLong", {Long, Long}, {Long, Long}, [](Scene& s) { s.link(std::string(4090, 'x').c_str(), "t"); }},
+    {"NameTooLong", {Long, Long}, {Long, Long}, [](Scene& s) { s.target = std::string(4096, 'x'); }},
     {"Fifo", {Special, Special}, {Special, Special}, [](Scene& s) { s.node("t", S_IFIFO | 0666); }},
     {"Socket", {Special, Special}, {Special, Special}, [](Scene& s) { s.node("t", S_IFSOCK | 0666); }},
     {"DeviceNode", {Special, Special}, {Special, Special}, [](Scene& s) { s.node("t", S_IFCHR | 0666, makedev(1, 5)); }},
@@ -178,6 +209,175 @@ TEST(Buffer, LoadsAndSavesEachKindOfTargetAsRootAndAsAnOrdinaryUser) {
   umask(umaskBefore);
 }
 
+// The kernel's protection sysctls, set for a while and then restored. They are global:
+// tests that set them take turns (ctest runs tests side by side) through a lock file.
+class Protection {
+ public:
+  static bool isWritable() { return access(kLinks, W_OK) == 0 && access(kFiles, W_OK) == 0; }
+  Protection() : lock_(open("/tmp/vask-test-protection.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+    EXPECT_EQ(flock(lock_, LOCK_EX), 0);
+    links_ = readFile(kLinks);  // once this test's turn has come
+    files_ = readFile(kFiles);
+  }
+  ~Protection() {
+    set(links_, files_);
+    close(lock_);
+  }
+  Protection(const Protection&) = delete;
+  Protection& operator=(const Protection&) = delete;
+  void set(const std::string& links, const std::string& files) {  // "": as it is
+    if (!links.empty()) {
+      std::ofstream(kLinks) << links;
+    }
+    if (!files.empty()) {
+      std::ofstream(kFiles) << files;
+    }
+  }
+  static std::string now() {
+    return "symlinks " + readFile(kLinks).substr(0, 1) + ", regular " +
+           readFile(kFiles).substr(0, 1);
+  }
+
+ private:
+  static constexpr const char* kLinks = "/proc/sys/fs/protected_symlinks";
+  static constexpr const char* kFiles = "/proc/sys/fs/protected_regular";
+  int lock_;
+  std::string links_, files_;
+};
+
+// What `>` gives the same process: open(O_WRONLY | O_CREAT)'s code, or kNoRename where
+// it opens the file but a rename could not replace it: the caller may not write its
+// folder, or the folder is sticky and neither the file nor the folder is the caller's.
+constexpr int kNoRename = 100;
+int shellCode(const std::string& path, const std::string& folder) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  struct stat file {
+  }, parent{};
+  if (fd < 0 || fstat(fd, &file) != 0 || stat(folder.c_str(), &parent) != 0) {
+    return VaskCommonError_fromErrno(errno);
+  }
+  close(fd);
+  const uid_t me = geteuid();
+  const bool isSticky = (parent.st_mode & S_ISVTX) != 0 && me != 0;
+  return access(folder.c_str(), W_OK) == 0 &&
+                 (!isSticky || file.st_uid == me || parent.st_uid == me)
+             ? Ok
+             : kNoRename;
+}
+
+// A link d/l, owned by root or by the user, in a folder d of each kind, leads to a file
+// elsewhere, to a file beside it in d (of the other one), or to a missing file. Saved
+// through by root and by the user, it gives what `>` gives, at the sysctls as they are
+// and, where they may be set, with the protections off, on, and strictest.
+TEST(Buffer, SavesThroughALinkExactlyWhereTheShellWould) {
+  if (geteuid() != 0) {
+    GTEST_SKIP() << "the rows make their files as root (CI runs them as root)";
+  }
+  struct Folder {
+    const char* pName;
+    mode_t mode;
+    bool isLinkOwners;  // else root's, with the user's group
+  };
+  const Folder kFolders[] = {{"sticky, everyone's", 01777, false},
+                             {"everyone's", 0777, false},
+                             {"the link owner's", 0755, true},
+                             {"sticky, everyone's, the link owner's", 01777, true},
+                             {"sticky, the group's", 01770, false}};
+  const char* kLeads[] = {"f", "d/f", "n"};  // elsewhere, beside the link, missing
+  std::vector<std::pair<std::string, std::string>> settings = {{"", ""}};  // as they are
+  if (Protection::isWritable()) {
+    settings.insert(settings.end(), {{"0", "0"}, {"1", "1"}, {"1", "2"}});
+  }
+  Protection protection;
+  for (const auto& [links, files] : settings) {
+    protection.set(links, files);
+    int rows = 0, refused = 0;
+    for (const Folder& folder : kFolders) {
+      for (const uid_t owner : {uid_t{0}, kUser}) {
+        for (const char* pLead : kLeads) {
+          for (const int isUser : {0, 1}) {
+            SCOPED_TRACE(Protection::now() + "; folder " + folder.pName + ", link of " +
+                         std::to_string(owner) + " to " + pLead +
+                         (isUser ? ", the user" : ", root"));
+            vask::test::TempFolder root;
+            const std::string target = root.path(pLead), link = root.path("d/l");
+            const uid_t folderOwner = folder.isLinkOwners ? owner : 0;
+            const uid_t other = owner == 0 ? kUser : 0;  // owns the file beside the link
+            chmod(root.root().c_str(), 0777);
+            mkdir(root.path("d").c_str(), 0);
+            ASSERT_EQ(chown(root.path("d").c_str(), folderOwner, kUser) |
+                          chmod(root.path("d").c_str(), folder.mode) |
+                          chown(root.write("d/f", "old").c_str(), other, other) |
+                          chmod(root.path("d/f").c_str(), 0666) |
+                          chmod(root.write("f", "old").c_str(), 0666) |
+                          symlink(target.c_str(), link.c_str()) |
+                          lchown(link.c_str(), owner, owner),
+                      0);
+            const std::string before = bytesAt(target);
+            const std::string where = target.substr(0, target.rfind('/'));
+            const int shell = as(isUser, [&] { return shellCode(link, where); });
+            if (before == "-") {
+              unlink(target.c_str());  // undo what `>` made
+            }
+            const int saved = as(isUser, [&] { return save(link, "new"); });
+            EXPECT_EQ(saved, shell == kNoRename ? Denied : shell);
+            EXPECT_EQ(bytesAt(target), saved == Ok ? "new" : before);
+            ++rows;
+            refused += shell != Ok;
+          }
+        }
+      }
+    }
+    std::printf("%s: %d rows, %d refused\n", Protection::now().c_str(), rows, refused);
+    EXPECT_TRUE(links != "1" || refused > 0);
+  }
+}
+
+// Between the kernel's lookup, which found no file at the end of the link, and the
+// save's own walk along it (a delay on the walk's first open makes the window certain),
+// the link is swapped: for another user's link in a sticky, world-writable folder, which
+// the walk refuses as the kernel would, and for a link to itself, where the walk ends.
+TEST(Buffer, ALinkSwappedDuringTheSaveMeetsTheKernelsRule) {
+  const std::string missing = vask::test::straceMissing(gSelf);
+  if (!missing.empty() || geteuid() != 0) {
+    GTEST_SKIP() << (missing.empty() ? "the user's link is made as root" : missing);
+  }
+  Protection protection;
+  if (readFile("/proc/sys/fs/protected_symlinks")[0] != '1' && !Protection::isWritable()) {
+    GTEST_SKIP() << "fs.protected_symlinks is off here and cannot be set";
+  }
+  protection.set("1", "");
+  vask::test::TempFolder folder;
+  ASSERT_EQ(mkdir(folder.path("s").c_str(), 0) | chmod(folder.path("s").c_str(), 01777) |
+                mkdir(folder.path("t").c_str(), 0777),
+            0);
+  const std::string link = folder.path("s/l"), log = folder.path("log");
+  const std::string save = "'" + gSelf + "' --save " + link + " new";
+  std::vector<std::string> calls;
+  ASSERT_EQ(symlink(folder.path("t/mine").c_str(), link.c_str()), 0);
+  ASSERT_EQ(vask::test::straceRun("", "openat", log, save, &calls), Ok);
+  const auto walk = std::find_if(calls.begin(), calls.end(),
+                                 [&](auto& call) { return call.find(link) != std::string::npos; });
+  const std::string when = std::to_string(std::count_if(
+      calls.begin(), walk + 2, [](auto& call) { return callName(call) == "openat"; }));
+  for (const auto& [pTo, owner, code] :
+       {std::tuple<std::string, uid_t, int>{folder.path("t/theirs"), kUser, Denied},
+        {"l", 0, Loop}}) {
+    unlink(folder.path("t/mine").c_str());
+    unlink(log.c_str());
+    const pid_t strace = vask::test::straceStart(
+        "-e inject=openat:delay_enter=2000000:when=" + when, "openat", log, save);
+    EXPECT_TRUE(
+        vask::test::waitUntil([&] { return readFile(log).find("/s/.\"") != std::string::npos; }));
+    EXPECT_EQ(unlink(link.c_str()) | symlink(pTo.c_str(), link.c_str()) |
+                  lchown(link.c_str(), owner, owner),
+              0);
+    EXPECT_EQ(vask::test::straceWait(strace), code) << pTo;
+    EXPECT_EQ(folder.names("t"), std::vector<std::string>{}) << pTo;
+    EXPECT_EQ(unlink(link.c_str()) | symlink(folder.path("t/mine").c_str(), link.c_str()), 0);
+  }
+}
+
 TEST(Buffer, LoadsOrSavesAPartAndRefusesBadArguments) {
   vask::test::TempFolder folder;
   const std::string file = folder.write("a", "0123456789");
@@ -209,6 +409,55 @@ TEST(Buffer, LoadsOrSavesAPartAndRefusesBadArguments) {
   EXPECT_EQ(folder.read("a"), "6789");
 }
 
+// Names that a crashed save left, or that others planted where the new file goes, stay
+// and never make a save fail: the new file's own name is random, made O_EXCL or by a link.
+TEST(Buffer, PlantedTemporaryNamesNeverStopASave) {
+  vask::test::TempFolder folder;
+  const std::string file = folder.write("t", "old");
+  std::vector<std::string> planted = {"t", "t.tmp-0000000000000000", "t.tmp-0123456789abcdef",
+                                      "t.tmp-ffffffffffffffff"};
+  for (int n = 1; n <= 100; ++n) {
+    planted.push_back(
+        folder.write("t.tmp-" + std::to_string(getpid()) + "-" + std::to_string(n), "planted"));
+    planted.back() = planted.back().substr(folder.root().size() + 1);
+  }
+  for (size_t i = 1; i < 4; ++i) {
+    folder.write(planted[i], "planted");
+  }
+  EXPECT_EQ(save(file, "new") | save(folder.path("u"), "new"), Ok);
+  planted.push_back("u");
+  std::sort(planted.begin(), planted.end());
+  EXPECT_EQ(folder.names(), planted);
+  EXPECT_EQ(folder.read("t") + folder.read("u") + folder.read(planted[50]), "newnewplanted");
+}
+
+// A relative name in a folder deeper than a whole path may be long saves and loads:
+// the save finds the folder along the name, never through the file's whole path.
+TEST(Buffer, SavesARelativeNameInAFolderDeeperThanAPathMayBe) {
+  vask::test::TempFolder folder;
+  const std::string name(200, 'd');  // 24 of them: 4824 bytes
+  const pid_t pid = fork();
+  if (pid == 0) {
+    int failed = chdir(folder.root().c_str());
+    for (int i = 0; i < 24; ++i) {
+      failed |= mkdir(name.c_str(), 0700) | chdir(name.c_str());
+    }
+    std::ofstream("t") << "old";
+    VaskCommonBuffer_t buffer{};
+    const int saved = save("t", "new"), loaded = VaskCommonBuffer_load2("t", 0, 0, &buffer);
+    const bool isNew = loaded == Ok && std::string(buffer.pBegin, buffer.size) == "new";
+    std::free(buffer.pBegin);
+    failed |= unlink("t");
+    for (int i = 0; i < 24; ++i) {
+      failed |= chdir("..") | rmdir(name.c_str());
+    }
+    _exit(failed != 0 ? 99 : saved != Ok ? saved : isNew ? Ok : 98);
+  }
+  int status = -1;
+  EXPECT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_EQ(status, 0);
+}
+
 // A failed allocation while the attributes are copied (their names, then a value) leaves
 // the file as it was.
 TEST(Buffer, AFailedAllocationLeavesTheFile) {
@@ -224,82 +473,131 @@ TEST(Buffer, AFailedAllocationLeavesTheFile) {
   EXPECT_EQ(folder.read("a"), "old");
 }
 
-// Runs this executable under strace with `options` to save "new" over "old" in `file`
-// (owned by the user, with an attribute); gives the exit code and the calls made.
-int traced(const std::string& options, const std::string& file, std::vector<std::string>* pCalls) {
-  std::ofstream(file) << "old";
-  EXPECT_EQ(chown(file.c_str(), kUser, kUser) | chmod(file.c_str(), 0644) |
-                setxattr(file.c_str(), "user.a", "1", 1, 0),
-            0);
-  const std::string calls = "/^(openat|write|fsync|close|rename.*|fchmod|fchown|fsetxattr)$";
-  const int status = std::system(("ASAN_OPTIONS=detect_leaks=0 exec /usr/bin/strace -qq -o " +
-                                  file + ".log -e 'trace=" + calls + "' " + options + " '" + gSelf +
-                                  "' --save " + file + " new")
-                                     .c_str());
-  std::ifstream log(file + ".log");
-  for (std::string line; pCalls != nullptr && std::getline(log, line);) {
-    pCalls->push_back(line);
+// Runs this executable under strace with `options` to save "new" into `file`: over "old"
+// (owned by the user, with an attribute), or where nothing is. The exit code, the calls.
+int traced(const std::string& options, const std::string& file, bool isReplacing,
+           std::vector<std::string>* pCalls) {
+  unlink(file.c_str());
+  if (isReplacing) {
+    std::ofstream(file) << "old";
+    EXPECT_EQ(chown(file.c_str(), kUser, kUser) | chmod(file.c_str(), 0644) |
+                  setxattr(file.c_str(), "user.a", "1", 1, 0),
+              0);
   }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const char* pTraced =
+      "/^(openat|write|fsync|close|rename.*|link.*|unlink.*|getrandom|fchmod|fchown|.*xattr)$";
+  return vask::test::straceRun(options, pTraced, file + "-log",
+                               "'" + gSelf + "' --save " + file + " new", pCalls);
 }
 
-// Kills a save at each write-side call from the temporary file's creation on: the
-// file holds the old bytes up to the rename, the new ones after it. The temporary
-// file is synced before the rename, the folder after it; EINTR is retried.
+// Kills a save at each call from the target's lookup on, in the four ways a save goes:
+// replacing a file or creating one, with an unnamed new file or (O_TMPFILE taken away)
+// a named one. The path shows the old state (old bytes, or no file) up to the call that
+// names the new file, the whole new bytes after it; never an empty file. What a kill
+// leaves beside it is `t.tmp-` and 16 hex digits, owner-only until it holds the whole
+// new bytes of a replaced file; with an unnamed file only a kill at the rename leaves one (it was
+// linked for the rename). Failed syncs give 4, EINTR is retried, a name taken meanwhile too.
 TEST(Buffer, AKilledSaveLeavesTheOldOrTheNewBytes) {
-  ASSERT_EQ(access("/usr/bin/strace", X_OK), 0) << "scripts/setup installs strace";
-  if (readFile("/usr/bin/strace").substr(18, 2) != readFile(gSelf).substr(18, 2)) {
-    GTEST_SKIP() << "this host's strace cannot run a program built for another machine";
+  const std::string missing = vask::test::straceMissing(gSelf);
+  if (!missing.empty()) {
+    GTEST_SKIP() << missing;
   }
   vask::test::TempFolder folder;
-  const std::string file = folder.path("t");
-  std::vector<std::string> calls;
-  ASSERT_EQ(traced("", file, &calls), Ok);
-  const auto at = [&](const std::string& text, size_t from) {  // the next call that shows it
-    while (from < calls.size() && calls[from].find(text) == std::string::npos) {
-      ++from;
-    }
-    return from;
-  };
-  const size_t first = at("\"t.tmp-", 0), rename = at("rename", first);
-  ASSERT_LT(first, calls.size());
-  EXPECT_LT(at("fsync(", first), rename);         // the temporary file, before the rename
-  EXPECT_LT(at("fsync(", rename), calls.size());  // the folder, after it
-  std::map<std::string, int> seen;
-  for (size_t i = 0; i < calls.size(); ++i) {
-    const std::string name = calls[i].substr(0, calls[i].find('('));
-    const std::string inject = "-e inject=" + name + ":when=" + std::to_string(++seen[name]);
-    if (i >= first) {
-      traced(inject + ":signal=KILL", file, nullptr);
-      EXPECT_EQ(folder.read("t"), i > rename ? "new" : "old") << calls[i];
-      for (const std::string& left : folder.names()) {  // owner-only until just before the rename
-        struct stat status {};
-        if (left.find(".tmp-") != std::string::npos &&
-            stat(folder.path(left).c_str(), &status) == 0) {
-          EXPECT_EQ(status.st_mode & 0777, i <= at("fchmod(", first) ? 0600U : 0644U) << calls[i];
-          unlink(folder.path(left).c_str());
+  ASSERT_EQ(mkdir(folder.path("d").c_str(), 0755), 0);
+  const std::string file = folder.path("d/t");
+  const std::regex leftover("t\\.tmp-[0-9a-f]{16}");
+  for (const bool isReplacing : {true, false}) {
+    for (const bool isNamed : {false, true}) {
+      const std::string way =
+          std::string(isReplacing ? "replacing" : "creating") + (isNamed ? ", named" : ", unnamed");
+      SCOPED_TRACE(way);
+      std::vector<std::string> calls;
+      ASSERT_EQ(traced("", file, isReplacing, &calls), Ok);
+      const auto at = [&](const std::string& text, size_t from) {  // the next call showing it
+        while (from < calls.size() && calls[from].find(text) == std::string::npos) {
+          ++from;
+        }
+        return from;
+      };
+      const auto countOf = [&](const std::string& name, size_t upTo) {  // calls of it so far
+        return std::to_string(std::count_if(calls.begin(),
+                                            calls.begin() + static_cast<long>(upTo) + 1,
+                                            [&](auto& call) { return callName(call) == name; }));
+      };
+      std::string named;  // the option that takes O_TMPFILE away: the unnamed file's open fails
+      if (isNamed) {
+        named = "-e inject=openat:error=EOPNOTSUPP:when=" + countOf("openat", at("O_TMPFILE", 0));
+        calls.clear();
+        ASSERT_EQ(traced(named, file, isReplacing, &calls), Ok);
+      }
+      const size_t first = at(file, 0);
+      const size_t place = at(isReplacing ? "\"t\")" : "\"t\", ", first);  // names the new file
+      ASSERT_LT(place, calls.size());
+      EXPECT_EQ(callName(calls[place]).substr(0, 4), isReplacing ? "rena" : "link");
+      EXPECT_LT(at("fsync(", first), place);         // the new file, before it is named
+      EXPECT_LT(at("fsync(", place), calls.size());  // the folder, after it
+      std::map<std::string, int> seen;
+      int outcomes[5] = {};  // kills; old state, new bytes, empty file; left beside it
+      for (size_t i = 0; i < calls.size(); ++i) {
+        const std::string name = callName(calls[i]);
+        std::string inject = named;
+        inject += " -e inject=" + name + ":when=" + std::to_string(++seen[name]);
+        if (i < first || (isNamed && name == "openat")) {
+          continue;  // one injection per call: the named temporary's open stays
+        }
+        traced(inject + ":signal=KILL", file, isReplacing, nullptr);
+        const std::string expected = i > place ? "new" : isReplacing ? "old" : "-";
+        const std::string bytes = bytesAt(file);
+        EXPECT_EQ(bytes, expected) << calls[i];
+        ++outcomes[0];
+        ++outcomes[bytes == (isReplacing ? "old" : "-") ? 1 : bytes == "new" ? 2 : 3];
+        for (const std::string& left : folder.names("d")) {
+          if (left == "t" || left == "t-log") {
+            continue;
+          }
+          ++outcomes[4];
+          struct stat status {};
+          const std::string path = folder.path("d/" + left);
+          EXPECT_TRUE(std::regex_match(left, leftover)) << left;
+          EXPECT_TRUE(isNamed || (isReplacing && i == place)) << calls[i];
+          EXPECT_TRUE(stat(path.c_str(), &status) == 0 &&
+                      (!isReplacing || (status.st_mode & 0777) == 0600 || readFile(path) == "new"))
+              << calls[i];
+          unlink(path.c_str());
+        }
+        if (!isNamed && name == "fsync") {  // a failed sync gives 4; only the folder's comes late
+          EXPECT_EQ(traced(inject + ":error=EIO", file, isReplacing, nullptr), 4) << calls[i];
+          EXPECT_EQ(bytesAt(file), expected) << calls[i];
         }
       }
-    }
-    if (i >= first && name == "fsync") {  // a failed sync gives 4; only the folder's comes late
-      EXPECT_EQ(traced(inject + ":error=EIO", file, nullptr), 4) << calls[i];
-      EXPECT_EQ(folder.read("t"), i > rename ? "new" : "old") << calls[i];
-    }
-    if (i >= first && (name == "openat" || name == "write" || name == "fsync") &&
-        at(name + "(", first) == i) {
-      EXPECT_EQ(traced(inject + ":error=EINTR", file, nullptr), Ok) << calls[i];
-      EXPECT_EQ(folder.read("t"), "new");
+      // A failing call gives the code that names its cause, and leaves the old state; EINTR
+      // is retried, and so is a name that someone took meanwhile. Where the named new file
+      // cannot be linked to a new name (no hard links) it is renamed without replacing.
+      // The codes with an unnamed new file, and with a named one (-1: not tried).
+      const std::tuple<const char*, int, int> kFailures[] = {
+          {"openat:EINTR", Ok, -1},     {"write:EINTR", Ok, Ok},     {"fsync:EINTR", Ok, Ok},
+          {"linkat:EEXIST", Ok, Ok},    {"write:ENOSPC", 7, 7},      {"write:EDQUOT", 25, 25},
+          {"O_TMPFILE:EROFS", 22, -1},  {"O_TMPFILE:EACCES", 3, -1}, {"linkat:ENOSPC", 7, 7},
+          {"linkat:EPERM", Denied, Ok}, {"getxattr:ENODATA", Ok, Ok}};
+      for (const auto& [pFailure, unnamedCode, namedCode] : kFailures) {
+        const std::string failure = pFailure, text = failure.substr(0, failure.find(':'));
+        const size_t i = at(text, first);
+        const int code = isNamed ? namedCode : unnamedCode;
+        if (i == calls.size() || code < 0) {
+          continue;  // no such call this way (one injection per call: the open is taken)
+        }
+        const std::string name = callName(calls[i]);
+        std::string inject = named;
+        inject += " -e inject=" + name + ":when=" + countOf(name, i);
+        inject += ":error=" + failure.substr(text.size() + 1);
+        EXPECT_EQ(traced(inject, file, isReplacing, nullptr), code) << failure;
+        EXPECT_EQ(bytesAt(file), code == Ok ? "new" : isReplacing ? "old" : "-") << failure;
+        EXPECT_EQ(folder.names("d").size(), code == Ok || isReplacing ? 2U : 1U) << failure;
+      }
+      std::printf("%s: %d kills; old state %d, new bytes %d, other %d; left beside %d\n",
+                  way.c_str(), outcomes[0], outcomes[1], outcomes[2], outcomes[3], outcomes[4]);
     }
   }
-  // A temporary file left by a crashed save, under the name this save picks first, stays.
-  const pid_t pid = fork();
-  if (pid == 0) {
-    folder.write("t.tmp-" + std::to_string(getpid()) + "-1", "left");
-    execl(gSelf.c_str(), gSelf.c_str(), "--save", file.c_str(), "new", nullptr);
-  }
-  int status = -1;
-  EXPECT_EQ(waitpid(pid, &status, 0) == pid ? status : -1, 0);
-  EXPECT_EQ(folder.read("t.tmp-" + std::to_string(pid) + "-1"), "left");
 }
 
 }  // namespace

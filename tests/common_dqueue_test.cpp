@@ -111,6 +111,30 @@ TEST(DQueue, GrowsWhileWrappedAndFailsWithoutChanges) {
   EXPECT_EQ(heap.leaked(), 0);
 }
 
+// The user-data slot answers only the owner that filled it; a null pData empties it,
+// and close leaves the data alone.
+TEST(DQueue, KeepsUserDataForItsOwnerOnly) {
+  VaskCommonDQueueHandle_t handle = openQueue(false);
+  int owner = 0, other = 0, data = 0;
+  void* pSeen[4] = {&data, &data, &data, &data};
+  EXPECT_EQ(VaskCommonDQueue_userData(handle, &owner, &pSeen[0]), 0);  // empty at first
+  EXPECT_EQ(VaskCommonDQueue_setUserData(handle, &owner, &data) |
+                VaskCommonDQueue_userData(handle, &owner, &pSeen[1]) |
+                VaskCommonDQueue_userData(handle, &other, &pSeen[2]) |
+                VaskCommonDQueue_setUserData(handle, &owner, nullptr) |
+                VaskCommonDQueue_userData(handle, nullptr, &pSeen[3]),
+            0);
+  EXPECT_EQ(std::vector<void*>(pSeen, pSeen + 4),
+            (std::vector<void*>{nullptr, &data, nullptr, nullptr}));
+  EXPECT_EQ(VaskCommonDQueue_setUserData(0, &owner, &data) +
+                VaskCommonDQueue_userData(handle, &owner, nullptr),
+            26);
+  gReleased.clear();
+  EXPECT_EQ(VaskCommonDQueue_setUserData(handle, &owner, &data) | VaskCommonDQueue_close(&handle),
+            0);
+  EXPECT_TRUE(gReleased.empty());
+}
+
 // Four threads push and pop at once: every item comes out exactly once.
 TEST(DQueue, ThreadSafeQueueHandsEveryItemOutOnce) {
   constexpr uintptr_t kPerThread = 500000;

@@ -5,6 +5,7 @@
 
 #include <vask_common_c/common_buffer.h>
 #include <vask_common_c/common_dqueue.h>
+#include <vask_common_c/common_file.h>
 #include <vask_common_c/common_memstream.h>
 
 #include <atomic>
@@ -119,6 +120,21 @@ VASK_FORWARD(BufferLoad2, VaskCommonBuffer_load2, (const char* p, size_t o, size
              (p, o, s, pB))
 VASK_FORWARD(BufferSave2, VaskCommonBuffer_save2, (Buffer * pB, const char* p, size_t o),
              (pB, p, o))
+using File = VaskCommonFileHandle_t;
+VASK_FORWARD(FileOpen, VaskCommonFile_open,
+             (const char* p, const VaskCommonFileOpenParam_t* pP, File* h, Buffer* pB),
+             (p, pP, h, pB))
+VASK_FORWARD(FileSave, VaskCommonFile_save, (File h, const char* p, size_t s, Buffer* pL),
+             (h, p, s, pL))
+VASK_FORWARD(FileRead, VaskCommonFile_read, (int fd, size_t m, Buffer* pB), (fd, m, pB))
+
+// A close that fails still releases the file.
+extern "C" int VaskCommonFile_close(File* h) {
+  VASK_NEXT(VaskCommonFile_close);
+  const bool isFailing = fault_take(FaultPoint::FileClose);
+  const int result = pNext(h);
+  return isFailing ? gState.code : result;
+}
 
 extern "C" int VaskCommonMemStream_close(uintptr_t* h, char** ppData, size_t* pSize) {
   VASK_NEXT(VaskCommonMemStream_close);

@@ -1,7 +1,8 @@
 // Fault injection: the test executable defines calloc, malloc, realloc, free and the support
 // functions itself, so every caller (the libraries too) binds to them; each forwards to the
 // real one unless its call is chosen to fail: then an allocation returns null, a support
-// call does nothing (but a stream close) and returns the chosen code.
+// call does nothing (but a stream or file close, which still releases) and returns the
+// chosen code.
 #ifndef VASK_TESTS_SUPPORT_FAULT_H
 #define VASK_TESTS_SUPPORT_FAULT_H
 
@@ -20,7 +21,8 @@ namespace vask::test {
 enum class FaultPoint {
   Calloc, Malloc, Realloc,
   DQueueOpen, DQueueClose, DQueuePushBack, DQueuePopFront, DQueueAt, DQueueInsert, DQueueRemove,
-  MemStreamOpen, MemStreamClose, BufferCreate, BufferLoad2, BufferSave2, Count
+  MemStreamOpen, MemStreamClose, BufferCreate, BufferLoad2, BufferSave2,
+  FileOpen, FileSave, FileRead, FileClose, Count
 };
 // clang-format on
 
