@@ -233,6 +233,9 @@ TEST(Lookup, RefusesWhatWouldNotReadBack) {
       {"s", ";k", "v"}, {"s", "k\n", "v"}, {"a]b", "k", "v"}, {"a\nb", "k", "v"},
       {nullptr, "k", "v"}, {"s", nullptr, "v"}, {"s", "k", nullptr}};
   // clang-format on
+  vask::Sections near = parsed("[s]\nport = 80\n");  // a second "port" would hide the first
+  EXPECT_EQ(near.set("s", "port", "1"), 17);
+  EXPECT_EQ(written(near), "[s]\n\nport =\n");
   vask::Sections sections = parsed("[s]\nk=1\n");
   for (const auto& each : kRefused) {
     EXPECT_EQ(sections.set(each[0], each[1], each[2]), 13) << each[1] << "=" << each[2];

@@ -130,6 +130,16 @@ int alone_read(Document_t* pDocument, const Line_t& line, Alone_t* pAlone) {
   return result;
 }
 
+// The reader keeps a member without its trailing comment when the comment's
+// copy cannot be allocated; an edit reads again only lines that read whole.
+int member_isWhole(const Line_t& line, const Member_t* pMember) {
+  if (line.kind != LineKindMember || pMember->pComment != nullptr) {
+    return VaskCommonError_Success;
+  }
+  return line_view(line.pBytes, line.size).hasComment ? VaskCommonError_NoMemory
+                                                       : VaskCommonError_Success;
+}
+
 // --- finding ------------------------------------------------------------------
 
 bool key_isNear(const char* pKey, const char* pWanted, size_t length) {
@@ -389,6 +399,9 @@ int Edit::runParts(Run_t* pRun) {
   Reading_t reading{pRun->ppLines, pRun->count, pRun->hRead, 0, sections,
                     pRun->pParts,  pRun->pPartOf, pRun->ppMembers};
   int result = reading_assign(&reading);
+  for (size_t i = 0; result == VaskCommonError_Success && i < pRun->count; ++i) {
+    result = member_isWhole(*pRun->ppLines[i], pRun->ppMembers[i]);
+  }
   Logical_t* pBefore = pRun->pFirstPart != nullptr && pRun->pFirstPart->pPrev != nullptr
                            ? pRun->pFirstPart->pPrev->pLogical
                            : nullptr;
@@ -722,6 +735,9 @@ int set_replace(Document_t* pDocument, Line_t* pLine, const char* pValue) {
   }
   Alone_t alone;
   int result = alone_read(pDocument, *pNew, &alone);
+  if (result == VaskCommonError_Success && alone.pMember != nullptr) {
+    result = member_isWhole(*pNew, alone.pMember);
+  }
   if (result == VaskCommonError_Success &&
       !member_readsAs(alone.pMember, pLine->pMember->pKey, pValue, pLine->pMember->pComment)) {
     result = VaskCommonError_InvalidArgument;

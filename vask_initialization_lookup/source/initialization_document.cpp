@@ -174,6 +174,9 @@ bool sections_equal(const Section_t* pLeft, const Section_t* pRight, int* pResul
     const auto* pMb = static_cast<Member_t*>(pB);
     isEqual = *pResult == 0 && text_equals(pMa->pKey, pMb->pKey) &&
               text_equals(pMa->pValue, pMb->pValue) && text_equals(pMa->pComment, pMb->pComment);
+    if (*pResult == 0 && pMa->pComment != nullptr && pMb->pComment == nullptr) {
+      *pResult = VaskCommonError_NoMemory;  // the fresh reading could not copy the comment
+    }
   }
   return isEqual;
 }
@@ -193,6 +196,9 @@ int text_check(Document_t* pDocument, const char* pText, size_t size) {
               sections_equal(static_cast<Section_t*>(pA), static_cast<Section_t*>(pB), &result);
   }
   queue_release(&hRead);
+  if (result == VaskCommonError_InvalidArgument) {
+    return VaskCommonError_NoMemory;  // the text reads: only a value's allocation failed
+  }
   if (result != VaskCommonError_Success) {
     return result;
   }
@@ -304,10 +310,23 @@ void section_release(Section_t** ppSection) {
   }
 }
 
+namespace {
+
+// The delete handler of the document's queues: a section whose delete failed is
+// deleted again, so that closing a queue never leaves one behind.
+int section_releaseItem(void** ppData) {
+  auto* pSection = static_cast<Section_t*>(*ppData);
+  section_release(&pSection);
+  *ppData = pSection;
+  return VaskCommonError_Success;
+}
+
+}  // namespace
+
 int text_read(Document_t* pDocument, const char* pText, size_t size,
               VaskCommonDQueueHandle_t* phQueue) {
   VaskCommonDQueueOpenParam_t param{};
-  param.pDeleteDataHandler = VaskInitializationLookup_sectionDelete;
+  param.pDeleteDataHandler = section_releaseItem;
   VaskCommonDQueueHandle_t hQueue = 0;
   int result = VaskCommonDQueue_open(&param, &hQueue);
   if (result == VaskCommonError_Success) {
