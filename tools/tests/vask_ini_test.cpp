@@ -6,7 +6,6 @@
 
 #include <folder.h>
 #include <fstream>
-#include <initialization_lookup.hpp>
 #include <thread>
 
 namespace vask_ini_test {
@@ -194,10 +193,8 @@ TEST(VaskIni, InputsThatCannotBeReadExitFour) {
 // (strace delays it, after the check that FILE is the version read): the edit is
 // saved, the append is in no file, and set names it.
 TEST(VaskIni, AChangeLostDuringTheSaveIsNamed) {
+  // strace runs on the host: an emulator or valgrind before the tool renames for it.
   ASSERT_EQ(access("/usr/bin/strace", X_OK), 0) << "scripts/setup installs strace";
-  if (!std::string(VASK_INI_COMMAND).starts_with("'/")) {
-    GTEST_SKIP() << "the tool runs under an emulator here, which strace cannot delay";
-  }
   const vask::test::TempFolder folder;
   (void)folder.write("c.ini", "[s]\nk=1\n");
   std::thread writer([&folder] {
