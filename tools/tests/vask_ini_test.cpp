@@ -203,9 +203,10 @@ TEST(VaskIni, AChangeLostDuringTheSaveIsNamed) {
     }
     std::ofstream(folder.path("c.ini"), std::ios::app) << "x=2\n";
   });
-  const ToolResult result = runTool({"set", "c.ini", "s", "k", "3"}, "", folder.root(),
-                                    "/usr/bin/strace -f -qq -o /dev/null -e trace=none "
-                                    "-e inject=rename,renameat,renameat2:delay_enter=2000000 ");
+  const ToolResult result =
+      runTool({"set", "c.ini", "s", "k", "3"}, "", folder.root(),
+              "/usr/bin/strace -f -qq -o /dev/null -e trace=rename,renameat,renameat2 "
+              "-e inject=rename,renameat,renameat2:delay_enter=2000000 ");
   writer.join();
   EXPECT_EQ(result.code, 4);
   EXPECT_EQ(result.err,
