@@ -100,11 +100,11 @@ const std::vector<Case> kCases = {
   {{"list"}, "top=1\n[s]\na=1\n# c\nb=2\na=4\n[t]\n", 0, "\ns\nt\n", "", "="},
   {{"list", "s"}, "top=1\n[s]\na=1\n# c\nb=2\na=4\n[t]\n", 0, "a\nb\n", "", "="},
   {{"dump"}, "top=1\n[s]\nk=v # c\n# mid\nk2=w\n", 0, ".top=1\ns.k=v\ns.k2=w\n", "", "="},
-  {{"dump", "s", "--format=sh"}, "[s]\nk=1\nq=it's$(x)\na.b=2\nk=2\n", 0,
-   "k='2'\nq='it'\\''s$(x)'\n",
+  {{"dump", "s", "--format=sh"}, "[s]\nk=1\nq=it's$(x)\na.b=2\nk=2\nzZ9_=3\n", 0,
+   "k='2'\nq='it'\\''s$(x)'\nzZ9_='3'\n",
    "vask-ini: c.ini: warning: left out, as they are not shell names: 'a.b'\n", "="},
-  {{"dump", "--json"}, "a=1\n[s]\nk=v\n[t]\n# c\nx=\n[s]\nk=w\nu=\xff\"\n", 0, "{\n  \"\": {\n    \"a\": "
-   "\"1\"\n  },\n  \"s\": {\n    \"k\": \"w\",\n    \"u\": \"\\udcff\\\"\"\n  },\n  \"t\": {\n    \"x\": "
+  {{"dump", "--json"}, "a=1\n[s]\nk=v\n[t]\n# c\nx=\n[s]\nk=w\nu=\xe0\xa0\x80\xf0\x90\x80\x80\xff\"\n", 0, "{\n  \"\": {\n    \"a\": "
+   "\"1\"\n  },\n  \"s\": {\n    \"k\": \"w\",\n    \"u\": \"\xe0\xa0\x80\xf0\x90\x80\x80\\udcff\\\"\"\n  },\n  \"t\": {\n    \"x\": "
    "\"\"\n  }\n}\n", "", "="},
   {{"dump", "--json-queue"}, "# c\n[s]\nk=v;x\nu=\xff\n", 0, "[\n  {\n    \"comments\": [\"# c\"],\n    "
    "\"header\": \"s\",\n    \"members\": [\n      {\"key\": \"k\", \"value\": \"v\", "
@@ -119,11 +119,12 @@ const std::vector<Case> kCases = {
   {{"fmt", "--force"}, "[s]\nk=a b\n", 0, "", "", "[s]\n\nk=a\n"},
   {{"check", "--strict"}, "[a] x\n[b]\nk=v\n", 3, "c.ini:1: warning: the text after ']' is "
    "dropped: 'x'; the header [a] is replaced by [b] on line 2 before any member\n", "", "="},
-  {{"check"}, std::string("=x\r\n[s\nk = v;c\n\0z", 17), 0, "c.ini:1: warning: the key is empty, so the value is "
+  {{"check"}, std::string("=x\r\n[s\nk = v;c\n  \0 ", 19), 0, "c.ini:1: warning: the key is empty, so the value is "
    "not read: 'x' is dropped\nc.ini:2: warning: the header has no ']': the name is read as 's'\n"
    "c.ini:3: warning: the key is read as 'k ', with the blank before '='; the value is read as '' "
-   "and 'v' is dropped\nc.ini:4: warning: a zero byte ends the text here: nothing after it is "
-   "read\n", "", "="},
+   "and 'v' is dropped\nc.ini:4: warning: a zero byte ends the text here\n", "", "="},
+  {{"check"}, std::string("k=v\n\0x", 6), 0, "c.ini:2: warning: a zero byte ends the text here: "
+   "nothing after it is read\n", "", "="},
   {{"check"}, "[s]\nk=v\nnote # x\n", 1, "c.ini:3: error: 'note # x' " + kNoEquals + "\n", "", "="},
   {{"frob"}, "", 2, "", "vask-ini: unknown command frob (see vask-ini --help)\n", "="},
 };
@@ -150,7 +151,8 @@ TEST(VaskIni, StandardInputAndOutputAndOtherFiles) {
   const std::string other = folder.write("b.ini", "[s]\r\nk=2\r\nj=3\r\n[t]\r\nx=4\r\n");
   EXPECT_EQ(runTool({"set", "-", "s", "k", "9"}, "# c\n[s]\nk=1\n").out, "# c\n[s]\nk=9\n");
   EXPECT_EQ(runTool({"get", "-", "s", "k"}, "[s]\nk=1\n").out, "1\n");
-  EXPECT_EQ(runTool({"del", path, "s", "k", "--output", "-"}).out, "[s]\n");
+  const ToolResult deleted = runTool({"del", path, "s", "k", "--output", "-", "--verbose"});
+  EXPECT_EQ(deleted.out + deleted.err, "[s]\nvask-ini: " + path + ": changed\n");
   EXPECT_EQ(runTool({"merge", path, other, "--output", folder.path("c.ini")}).code, 0);
   EXPECT_EQ(folder.read("c.ini"), "[s]\nk=2\nj=3\n[t]\nx=4\n");
   EXPECT_EQ(folder.read("a.ini"), "[s]\nk=1\n");
@@ -173,8 +175,8 @@ TEST(VaskIni, StandardInputAndOutputAndOtherFiles) {
 TEST(VaskIni, InputsThatCannotBeReadExitFour) {
   const vask::test::TempFolder folder;
   const std::vector<std::pair<Arguments, std::string>> cases = {
-      {{"get", "no\nsuch.ini", "s", "k"},
-       "no\\nsuch.ini: cannot read the file: no such file or folder"},
+      {{"get", "no\nsuch\x01.ini", "s", "k"},
+       "no\\nsuch\\x01.ini: cannot read the file: no such file or folder"},
       {{"list", "/"}, "/: cannot read the file: is a folder"},
       {{"set", "-", "s", "k", "v", "--max-size", "1K"},
        "(standard input): cannot read the file: the input is larger than allowed (more than 1024 "
@@ -189,31 +191,34 @@ TEST(VaskIni, InputsThatCannotBeReadExitFour) {
   EXPECT_TRUE(folder.names().empty());
 }
 
-// A writer that does not lock appends to FILE while set's rename is held back
-// (strace delays it, after the check that FILE is the version read): the edit is
-// saved, the append is in no file, and set names it.
+// A writer that does not lock appends to FILE while the rename of an edit is
+// held back (strace delays it, after the check that FILE is the version read):
+// the edit is saved, the append is in no file, and the tool names it.
 TEST(VaskIni, AChangeLostDuringTheSaveIsNamed) {
   // strace runs on the host: an emulator or valgrind before the tool renames for it.
   ASSERT_EQ(access("/usr/bin/strace", X_OK), 0) << "scripts/setup installs strace";
-  const vask::test::TempFolder folder;
-  (void)folder.write("c.ini", "[s]\nk=1\n");
-  std::thread writer([&folder] {
-    for (int wait = 0; wait < 20000 && folder.names().size() < 2; ++wait) {  // the new file's name
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    std::ofstream(folder.path("c.ini"), std::ios::app) << "x=2\n";
-  });
-  const ToolResult result =
-      runTool({"set", "c.ini", "s", "k", "3"}, "", folder.root(),
-              "/usr/bin/strace -f -qq -o /dev/null -e trace=rename,renameat,renameat2 "
-              "-e inject=rename,renameat,renameat2:delay_enter=2000000 ");
-  writer.join();
-  EXPECT_EQ(result.code, 4);
-  EXPECT_EQ(result.err,
-            "vask-ini: c.ini: the edit is saved, but another writer changed the file while it was "
-            "replaced, and that change is in no file now: line 3 was not there when read, and that "
-            "writer left 'x=2'\n");
-  EXPECT_EQ(folder.read("c.ini"), "[s]\nk=3\n");
+  for (const auto& [arguments, saved] : std::vector<std::pair<Arguments, std::string>>{
+           {{"set", "c.ini", "s", "k", "3"}, "[s]\nk=3\n"}, {{"fmt", "c.ini"}, "[s]\n\nk=1\n"}}) {
+    const vask::test::TempFolder folder;
+    (void)folder.write("c.ini", "[s]\nk=1\n");
+    std::thread writer([&folder] {
+      for (int wait = 0; wait < 20000 && folder.names().size() < 2; ++wait) {  // the new file
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      std::ofstream(folder.path("c.ini"), std::ios::app) << "x=2\n";
+    });
+    const ToolResult result =
+        runTool(arguments, "", folder.root(),
+                "/usr/bin/strace -f -qq -o /dev/null -e trace=rename,renameat,renameat2 "
+                "-e inject=rename,renameat,renameat2:delay_enter=2000000 ");
+    writer.join();
+    EXPECT_EQ(result.code, 4) << arguments[0];
+    EXPECT_EQ(result.err,
+              "vask-ini: c.ini: the edit is saved, but another writer changed the file while it "
+              "was replaced, and that change is in no file now: line 3 was not there when read, "
+              "and that writer left 'x=2'\n");
+    EXPECT_EQ(folder.read("c.ini"), saved);
+  }
 }
 
 TEST(VaskIni, ParallelSetsOfDistinctKeysKeepEveryOne) {
