@@ -89,8 +89,8 @@ std::string findings(Handle handle) {
   VaskInitializationDiagnostic_t d{};
   for (size_t i = 0; VaskInitializationDocument_check(handle, i, &d) == 0; ++i) {
     text += std::to_string(d.line) + ":" + std::to_string(d.code) + "[" + std::to_string(d.begin) +
-            "," + std::to_string(d.end) + ")" + (d.otherLine ? ">" + std::to_string(d.otherLine) : "") +
-            " ";
+            "," + std::to_string(d.end) + ")" +
+            (d.otherLine ? ">" + std::to_string(d.otherLine) : "") + " ";
   }
   return text;
 }
@@ -114,7 +114,8 @@ void expectFresh(const Document& document) {
   const Document fresh(text);
   ASSERT_EQ(fresh.result(), 0) << text;
   const vask::Sections plain = vask::test::queueOf();
-  ASSERT_EQ(vask::test::parseInto(text.starts_with(kMark) ? text.substr(3) : text, plain.handle()), 0);
+  ASSERT_EQ(vask::test::parseInto(text.starts_with(kMark) ? text.substr(3) : text, plain.handle()),
+            0);
   EXPECT_EQ(names(document.queue()), names(plain.handle())) << text;
   EXPECT_EQ(walk(document.handle()).ends_with(names(plain.handle())), true) << text;
   EXPECT_EQ(vask::test::dump(document.queue()), readerView(text)) << text;
@@ -180,19 +181,19 @@ const EditCase kEdits[] = {
 
 TEST(Document, EditsChangeExactlyTheirLines) {
   for (const EditCase& each : kEdits) {
-    const std::string text(each.pText, std::strlen(each.pText) +
-                                           (std::strstr(each.pText, "junk") != nullptr ? 6 : 0));
+    const std::string text(
+        each.pText, std::strlen(each.pText) + (std::strstr(each.pText, "junk") != nullptr ? 6 : 0));
     SCOPED_TRACE(testing::PrintToString(text) + " " + each.pSection + "." +
                  (each.pKey ? each.pKey : "*") + "=" + (each.pValue ? each.pValue : "-"));
     const Document document(text);
     ASSERT_EQ(document.result(), 0);
-    const int code = each.pKey == nullptr
-                         ? VaskInitializationDocument_removeSection(document.handle(), each.pSection)
-                     : each.pValue == nullptr
-                         ? VaskInitializationDocument_remove(document.handle(), each.pSection,
-                                                             each.pKey, nullptr)
-                         : VaskInitializationDocument_set(document.handle(), each.pSection,
-                                                          each.pKey, each.pValue);
+    const int code =
+        each.pKey == nullptr
+            ? VaskInitializationDocument_removeSection(document.handle(), each.pSection)
+        : each.pValue == nullptr ? VaskInitializationDocument_remove(
+                                       document.handle(), each.pSection, each.pKey, nullptr)
+                                 : VaskInitializationDocument_set(document.handle(), each.pSection,
+                                                                  each.pKey, each.pValue);
     EXPECT_EQ(code, each.code);
     std::string expected = each.pResult != nullptr ? each.pResult : text;
     if (each.pResult != nullptr && std::strstr(each.pResult, "junk") != nullptr) {
@@ -227,10 +228,9 @@ TEST(Document, FindsAMembersLineAndNamesAMalformedOne) {
 std::string generated(std::mt19937& random) {
   using namespace std::string_literals;  // pieces may hold zero bytes
   static const std::vector<std::string> kPieces = {
-      "[s]",   "[t]",      "[]",     " [u] # x", "k=1",           "k = 2",     "a=v # c",
-      "a=v;c", "=e",       "# note", "; other",  "b=hello world", "port = 80", "b=\tx ; y",
-      "",      "  ",       "k=last", "[s",       "z=0\x01",       "[t] tail",  "k=a\0b"s,
-      "\0end"s, "[s]\0x"s, "k=v\r"};
+      "[s]",    "[t]",    "[]",      " [u] # x",      "k=1",       "k = 2",     "a=v # c", "a=v;c",
+      "=e",     "# note", "; other", "b=hello world", "port = 80", "b=\tx ; y", "",        "  ",
+      "k=last", "[s",     "z=0\x01", "[t] tail",      "k=a\0b"s,   "\0end"s,    "[s]\0x"s, "k=v\r"};
   std::string text = random() % 8 == 0 ? kMark : "";
   const std::string ending = random() % 3 == 0 ? "\r\n" : "\n";
   for (size_t count = random() % 14; count > 0; --count) {
@@ -406,9 +406,9 @@ TEST(DocumentProperty, LinePositionsAgreeWithTheReader) {
     size_t line = 0;
     while (VaskInitializationDocument_memberNext(document.handle(), nullptr, &cursor, &pMember,
                                                  &line) == 0) {
-      const vask::test::MemberView alone{pMember->pKey, pMember->pValue,
-                                         pMember->pComment ? vask::test::Text(pMember->pComment)
-                                                           : std::nullopt};
+      const vask::test::MemberView alone{
+          pMember->pKey, pMember->pValue,
+          pMember->pComment ? vask::test::Text(pMember->pComment) : std::nullopt};
       const vask::Sections one = vask::test::queueOf({{{}, std::nullopt, {alone}}});
       ASSERT_EQ(readerView(lines.at(line - 1)), vask::test::dump(one.handle()))
           << round << " line " << line;
@@ -433,7 +433,58 @@ TEST(Document, ChecksEachKindOfLineThatReadsOtherwise) {
   const char kBad[] = "[s]\nk = v\nbad\nk=w x\n";  // the findings of line 2, then line 3
   EXPECT_EQ(VaskInitializationDocument_checkText(kBad, sizeof(kBad) - 1, 2, &d), 0);
   EXPECT_EQ(std::to_string(d.code) + " " + std::to_string(d.line) + " " + d.aText, "19 3 bad");
+  const vask::test::TraceCapture trace;  // past the last is an answer, not a failure
   EXPECT_EQ(VaskInitializationDocument_checkText(kBad, sizeof(kBad) - 1, 3, &d), 16);
+  EXPECT_EQ(trace.lines(), std::vector<std::string>{});
+}
+
+TEST(Document, RefusesNullArgumentsAndStaleWalks) {
+  const Document document("[s]\nk=v\n");
+  const Handle h = document.handle();
+  Handle none = 0;
+  Handle held = h;
+  VaskInitializationMember_t* pMember = nullptr;
+  VaskInitializationLookupCursor_t cursor = VASK_INITIALIZATION_LOOKUP_CURSOR_START;
+  VaskInitializationDiagnostic_t d{};
+  VaskCommonDQueueHandle_t hQueue = 0;
+  const VaskInitializationDocumentOpenParam_t param{};
+  const char* pText = nullptr;
+  const char* pName = nullptr;
+  size_t size = 0;
+  // clang-format off
+  for (const int code : {
+           VaskInitializationDocument_parse(nullptr, 1, &none, &d), VaskInitializationDocument_parse("", 0, nullptr, &d),
+           VaskInitializationDocument_parse("", 0, &held, &d), VaskInitializationDocument_load(nullptr, &none, &d),
+           VaskInitializationDocument_open("f", nullptr, &none, &d), VaskInitializationDocument_open("f", &param, nullptr, &d),
+           VaskInitializationDocument_open("f", &param, &held, &d), VaskInitializationDocument_close(nullptr),
+           VaskInitializationDocument_sections(0, &hQueue), VaskInitializationDocument_sections(h, nullptr),
+           VaskInitializationDocument_find(0, "s", "k", &pMember, nullptr), VaskInitializationDocument_find(h, nullptr, "k", &pMember, nullptr),
+           VaskInitializationDocument_find(h, "s", nullptr, &pMember, nullptr), VaskInitializationDocument_find(h, "s", "k", nullptr, nullptr),
+           VaskInitializationDocument_sectionNext(0, &cursor, &pName), VaskInitializationDocument_sectionNext(h, nullptr, &pName),
+           VaskInitializationDocument_sectionNext(h, &cursor, nullptr), VaskInitializationDocument_memberNext(0, nullptr, &cursor, &pMember, nullptr),
+           VaskInitializationDocument_memberNext(h, nullptr, nullptr, &pMember, nullptr), VaskInitializationDocument_memberNext(h, nullptr, &cursor, nullptr, nullptr),
+           VaskInitializationDocument_set(0, "s", "k", "v"), VaskInitializationDocument_set(h, nullptr, "k", "v"),
+           VaskInitializationDocument_set(h, "s", nullptr, "v"), VaskInitializationDocument_set(h, "s", "k", nullptr),
+           VaskInitializationDocument_remove(0, "s", "k", &size), VaskInitializationDocument_remove(h, nullptr, "k", &size),
+           VaskInitializationDocument_remove(h, "s", nullptr, &size), VaskInitializationDocument_removeSection(0, "s"),
+           VaskInitializationDocument_removeSection(h, nullptr), VaskInitializationDocument_text(0, &pText, &size),
+           VaskInitializationDocument_text(h, nullptr, &size), VaskInitializationDocument_text(h, &pText, nullptr),
+           VaskInitializationDocument_save(0, "f"), VaskInitializationDocument_save(h, nullptr),
+           VaskInitializationDocument_save(h, ""), VaskInitializationDocument_lost(0, &pText, &size),
+           VaskInitializationDocument_lost(h, nullptr, &size), VaskInitializationDocument_lost(h, &pText, nullptr),
+           VaskInitializationDocument_check(0, 0, &d), VaskInitializationDocument_check(h, 0, nullptr),
+           VaskInitializationDocument_checkText(nullptr, 1, 0, &d), VaskInitializationDocument_checkText("", 0, 0, nullptr)}) {
+    EXPECT_EQ(code, 13);
+  }
+  // clang-format on
+  EXPECT_EQ(none, 0U);
+  EXPECT_EQ(VaskInitializationDocument_close(&none), 0);
+  EXPECT_EQ(VaskInitializationDocument_memberNext(h, nullptr, &cursor, &pMember, nullptr), 0);
+  EXPECT_EQ(VaskInitializationDocument_sectionNext(h, &(cursor = {}), &pName), 0);
+  EXPECT_EQ(VaskInitializationDocument_set(h, "s", "j", "w"), 0);  // the walks begun before end
+  EXPECT_EQ(VaskInitializationDocument_memberNext(h, nullptr, &cursor, &pMember, nullptr), 13);
+  EXPECT_EQ(VaskInitializationDocument_sectionNext(h, &cursor, &pName), 13);
+  EXPECT_EQ(document.text(), "[s]\nk=v\nj=w\n");
 }
 
 // --- files ------------------------------------------------------------------------
@@ -553,7 +604,8 @@ TEST_P(DocumentFault, AFailedOperationChangesNothing) {
     {
       Handle handle = 0;
       ASSERT_EQ(VaskInitializationDocument_parse(kText.data(), kText.size(), &handle, nullptr), 0);
-      ASSERT_EQ(VaskInitializationDocument_set(handle, "warm", "up", "1"), 0);  // the index is built
+      ASSERT_EQ(VaskInitializationDocument_set(handle, "warm", "up", "1"),
+                0);  // the index is built
       const std::string before = [&] {
         const char* pText = nullptr;
         size_t size = 0;

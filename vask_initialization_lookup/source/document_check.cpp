@@ -88,7 +88,7 @@ void member_check(const Line_t& line, const LineView_t& view, FindingList* pList
     pList->add(line, VaskInitializationCheck_ValueCut, isDropped ? begin : view.marker,
                isDropped ? end : view.marker);
   }
-  if (!isKeyEmpty && view.valueEnd > view.equals + 1 && pBytes[view.valueEnd - 1] == '\r') {
+  if (!isKeyEmpty && pBytes[view.valueEnd - 1] == '\r') {  // a value's last byte; '=' when empty
     pList->add(line, VaskInitializationCheck_CarriageReturn, view.valueEnd - 1, view.valueEnd);
   }
   if (view.visible < view.content) {
@@ -203,16 +203,15 @@ void findings_release(Findings_t* pFindings) {
 }
 
 int findings_ofText(const char* pText, size_t size, size_t index, Diagnostic_t* pDiagnostic) {
+  Diagnostic_t malformed{};  // read on its own first: a reading that fails would trace
+  const bool isMalformed = text_findMalformed(pText, size, &malformed);
   VaskInitializationDocumentHandle_t handle = 0;
-  Diagnostic_t malformed{};
-  int result = VaskInitializationDocument_parse(pText, size, &handle, &malformed);
-  if (result == VaskCommonError_MalformedLine) {  // the lines before it, on their own
-    result = VaskInitializationDocument_parse(pText, malformed.offset, &handle, nullptr);
-  }
+  int result = VaskInitializationDocument_parse(pText, isMalformed ? malformed.offset : size,
+                                                &handle, nullptr);
   if (result == VaskCommonError_Success) {
     result = VaskInitializationDocument_check(handle, index, pDiagnostic);
   }
-  if (result == VaskCommonError_NoEntry && malformed.code != 0) {
+  if (result == VaskCommonError_NoEntry && isMalformed) {
     size_t count = 0;  // the malformed line comes after all the others
     for (Diagnostic_t each{}; VaskInitializationDocument_check(handle, count, &each) == 0;) {
       ++count;

@@ -57,6 +57,9 @@ void section_release(Section_t** ppSection);
 // starts at `offset` in the text.
 void diagnostic_fill(Diagnostic_t* pDiagnostic, int code, const char* pLine, size_t size,
                      size_t offset, size_t number);
+// The first line of a text (a byte order mark aside) that reading cannot read,
+// before any that ends the reading, named in *pDiagnostic (which may be null).
+bool text_findMalformed(const char* pText, size_t size, Diagnostic_t* pDiagnostic);
 // For the lookup library's walk over a document's queue: whether the section at
 // `index` is the first to show its name; false when the queue is no document's.
 bool document_isFirstShown(VaskCommonDQueueHandle_t hQueue, size_t index, bool* pIsFirst);

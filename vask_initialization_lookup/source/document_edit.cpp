@@ -137,13 +137,13 @@ int member_isWhole(const Line_t& line, const Member_t* pMember) {
     return VaskCommonError_Success;
   }
   return line_view(line.pBytes, line.size).hasComment ? VaskCommonError_NoMemory
-                                                       : VaskCommonError_Success;
+                                                      : VaskCommonError_Success;
 }
 
 // --- finding ------------------------------------------------------------------
 
 bool key_isNear(const char* pKey, const char* pWanted, size_t length) {
-  if (pKey == nullptr || std::strncmp(pKey, pWanted, length) != 0 || pKey[length] == '\0') {
+  if (std::strncmp(pKey, pWanted, length) != 0 || pKey[length] == '\0') {
     return false;
   }
   for (const char* pRest = pKey + length; *pRest != '\0'; ++pRest) {
@@ -161,14 +161,14 @@ struct Run_t {
   Part_t* pFirstPart;  // the old parts [first, last]; null when the text has none
   Part_t* pLastPart;
   size_t oldCount;
-  size_t start;    // the queue position of the first old part
-  Line_t* pFrom;   // the old lines the run covers; null when none
+  size_t start;   // the queue position of the first old part
+  Line_t* pFrom;  // the old lines the run covers; null when none
   Line_t* pTo;
   Line_t** ppLines;  // the new lines, in order
   size_t count;
   size_t* pPartOf;
   Member_t** ppMembers;
-  KeyEntry_t** ppKeys;  // for each new member line, its key entry (perhaps new)
+  KeyEntry_t** ppKeys;             // for each new member line, its key entry (perhaps new)
   VaskCommonDQueueHandle_t hRead;  // the sections read from the new lines
   Part_t* pParts;                  // what reading gave, one per section
   Part_t** ppParts;                // the records that go into the index
@@ -195,6 +195,11 @@ Line_t* read_last(const Index_t& index) {
   return index.pTail;
 }
 
+// A part to read again whose part before is not.
+bool part_startsRun(const Part_t& part) {
+  return part.mark != 0 && (part.pPrev == nullptr || part.pPrev->mark == 0);
+}
+
 class Edit {
  public:
   explicit Edit(Document_t* pDocument) : pDocument_(pDocument), index_(pDocument->index) {}
@@ -205,8 +210,8 @@ class Edit {
   int remove(Line_t* pLine) {
     if (removedCount_ == removedCapacity_) {
       const size_t capacity = removedCapacity_ > 0 ? removedCapacity_ * 2 : 16;
-      auto** ppGrown =
-          static_cast<Line_t**>(std::realloc(static_cast<void*>(ppRemoved_), capacity * sizeof(Line_t*)));
+      auto** ppGrown = static_cast<Line_t**>(
+          std::realloc(static_cast<void*>(ppRemoved_), capacity * sizeof(void*)));
       if (ppGrown == nullptr) {
         return VaskCommonError_NoMemory;
       }
@@ -300,9 +305,9 @@ int Edit::runsFind() {
   }
   size_t count = 0;
   for (const Part_t* pPart = index_.pFirstPart; pPart != nullptr; pPart = pPart->pNext) {
-    count += pPart->mark != 0 && (pPart->pPrev == nullptr || pPart->pPrev->mark == 0) ? 1 : 0;
+    count += part_startsRun(*pPart) ? 1 : 0;
   }
-  pRuns_ = static_cast<Run_t*>(std::calloc(count > 0 ? count : 1, sizeof(Run_t)));
+  pRuns_ = static_cast<Run_t*>(std::calloc(count + 1, sizeof(Run_t)));
   if (pRuns_ == nullptr) {
     return VaskCommonError_NoMemory;
   }
@@ -310,7 +315,7 @@ int Edit::runsFind() {
     if (pPart->mark == 0) {
       continue;
     }
-    if (pPart->pPrev == nullptr || pPart->pPrev->mark == 0) {
+    if (part_startsRun(*pPart)) {
       pRuns_[runCount_++].pFirstPart = pPart;
     }
     pRuns_[runCount_ - 1].pLastPart = pPart;
@@ -328,16 +333,17 @@ int Edit::runSequence(Run_t* pRun) {
   const bool isHere = isInserting_ && pAfter_ == nullptr && isAtStart;
   size_t count = isHere ? insertedCount_ : 0;
   for (Line_t* pLine = pRun->pFrom; pLine != nullptr; pLine = pLine->pNext) {
-    count += (pLine->mark != MarkRemoved ? 1 : 0) + (isInserting_ && pLine == pAfter_ ? insertedCount_ : 0);
+    count += (pLine->mark != MarkRemoved ? 1 : 0) +
+             (isInserting_ && pLine == pAfter_ ? insertedCount_ : 0);
     if (pLine == pRun->pTo) {
       break;
     }
   }
-  const size_t room = count > 0 ? count : 1;
-  pRun->ppLines = static_cast<Line_t**>(std::calloc(room, sizeof(Line_t*)));
+  const size_t room = count + 1;
+  pRun->ppLines = static_cast<Line_t**>(std::calloc(room, sizeof(void*)));
   pRun->pPartOf = static_cast<size_t*>(std::calloc(room, sizeof(size_t)));
-  pRun->ppMembers = static_cast<Member_t**>(std::calloc(room, sizeof(Member_t*)));
-  pRun->ppKeys = static_cast<KeyEntry_t**>(std::calloc(room, sizeof(KeyEntry_t*)));
+  pRun->ppMembers = static_cast<Member_t**>(std::calloc(room, sizeof(void*)));
+  pRun->ppKeys = static_cast<KeyEntry_t**>(std::calloc(room, sizeof(void*)));
   if (pRun->ppLines == nullptr || pRun->pPartOf == nullptr || pRun->ppMembers == nullptr ||
       pRun->ppKeys == nullptr) {
     return VaskCommonError_NoMemory;
@@ -389,15 +395,14 @@ int Edit::runRead(Run_t* pRun) {
 // Ties the new lines to the sections read, and names the new parts.
 int Edit::runParts(Run_t* pRun) {
   const size_t sections = VaskCommonDQueue_length(pRun->hRead);
-  pRun->pParts = static_cast<Part_t*>(std::calloc(sections > 0 ? sections : 1, sizeof(Part_t)));
-  pRun->ppParts = static_cast<Part_t**>(std::calloc(sections > 0 ? sections : 1, sizeof(Part_t*)));
-  pRun->ppOld = static_cast<Section_t**>(
-      std::calloc(pRun->oldCount > 0 ? pRun->oldCount : 1, sizeof(Section_t*)));
+  pRun->pParts = static_cast<Part_t*>(std::calloc(sections + 1, sizeof(Part_t)));
+  pRun->ppParts = static_cast<Part_t**>(std::calloc(sections + 1, sizeof(void*)));
+  pRun->ppOld = static_cast<Section_t**>(std::calloc(pRun->oldCount + 1, sizeof(void*)));
   if (pRun->pParts == nullptr || pRun->ppParts == nullptr || pRun->ppOld == nullptr) {
     return VaskCommonError_NoMemory;
   }
-  Reading_t reading{pRun->ppLines, pRun->count, pRun->hRead, 0, sections,
-                    pRun->pParts,  pRun->pPartOf, pRun->ppMembers};
+  Reading_t reading{pRun->ppLines, pRun->count,  pRun->hRead,   0,
+                    sections,      pRun->pParts, pRun->pPartOf, pRun->ppMembers};
   int result = reading_assign(&reading);
   for (size_t i = 0; result == VaskCommonError_Success && i < pRun->count; ++i) {
     result = member_isWhole(*pRun->ppLines[i], pRun->ppMembers[i]);
@@ -429,13 +434,6 @@ int Edit::runKeys(Run_t* pRun) {
     const char* pKey = pRun->ppMembers[i]->pKey;
     const size_t length = key_trimmedLength(pKey, std::strlen(pKey));
     KeyEntry_t* pEntry = key_find(index_, pLogical, pKey, length);
-    for (size_t j = 0; pEntry == nullptr && j < i; ++j) {  // made for a line before
-      const KeyEntry_t* pMade = pRun->ppKeys[j];
-      if (pMade != nullptr && pMade->pFirst == nullptr && pMade->pLogical == pLogical &&
-          std::strcmp(pRun->ppMembers[j]->pKey, pKey) == 0) {
-        pEntry = pRun->ppKeys[j];
-      }
-    }
     if (pEntry == nullptr) {
       pEntry = static_cast<KeyEntry_t*>(std::calloc(1, sizeof(KeyEntry_t)));
       if (pEntry == nullptr) {
@@ -474,7 +472,7 @@ int Edit::prepare() {
   for (size_t i = 0; i < runCount_; ++i) {
     steps += 2 * pRuns_[i].partCount + pRuns_[i].oldCount;
   }
-  pSteps_ = static_cast<Step_t*>(std::calloc(steps > 0 ? steps : 1, sizeof(Step_t)));
+  pSteps_ = static_cast<Step_t*>(std::calloc(steps + 1, sizeof(Step_t)));
   if (result == VaskCommonError_Success && pSteps_ == nullptr) {
     result = VaskCommonError_NoMemory;
   }
@@ -572,7 +570,7 @@ void Edit::runLines(Run_t* pRun) {
       continue;
     }
     pLine->pMember = pRun->ppMembers[i];
-    if (pLine->mark == MarkNew) {
+    if (pLine->mark == MarkNew && pLine->pPart != nullptr) {  // a member line makes a part
       pLine->pLogical = pLine->pPart->pLogical;
       member_link(&index_, pLine, index_.isKeyed ? pRun->ppKeys[i] : nullptr);
       pRun->ppKeys[i] = nullptr;
@@ -675,11 +673,7 @@ void Edit::runRelease(Run_t* pRun) {
   }
   for (size_t i = 0; i < pRun->count; ++i) {
     if (pRun->ppKeys[i] != nullptr && pRun->ppKeys[i]->pFirst == nullptr) {
-      KeyEntry_t* pMade = pRun->ppKeys[i];
-      for (size_t j = i; j < pRun->count; ++j) {  // one record may serve several lines
-        pRun->ppKeys[j] = pRun->ppKeys[j] == pMade ? nullptr : pRun->ppKeys[j];
-      }
-      std::free(pMade);
+      std::free(pRun->ppKeys[i]);  // made for a line that did not go in
     }
   }
   std::free(static_cast<void*>(pRun->ppLines));
@@ -726,10 +720,12 @@ int set_replace(Document_t* pDocument, Line_t* pLine, const char* pValue) {
   const auto* pSpace = static_cast<const char*>(std::memchr(pBytes + blanks, ' ', tail - blanks));
   tail = pSpace != nullptr ? static_cast<size_t>(pSpace - pBytes) : tail;
   const size_t length = std::strlen(pValue);
-  if (tail - view.equals - 1 == length && std::memcmp(pBytes + view.equals + 1, pValue, length) == 0) {
+  if (tail - view.equals - 1 == length &&
+      std::memcmp(pBytes + view.equals + 1, pValue, length) == 0) {
     return VaskCommonError_Success;  // the value is there as it is
   }
-  Line_t* pNew = line_make(pBytes, view.equals + 1, pValue, length, pBytes + tail, pLine->size - tail);
+  Line_t* pNew =
+      line_make(pBytes, view.equals + 1, pValue, length, pBytes + tail, pLine->size - tail);
   if (pNew == nullptr) {
     return VaskCommonError_NoMemory;
   }
@@ -908,9 +904,9 @@ int set_insert(Document_t* pDocument, const char* pSection, const char* pKey, co
   if (result == VaskCommonError_Success) {
     const size_t key = std::strlen(pKey);
     char* pHead = bytes_join(pKey, key, "=", 1, "", 0);
-    result = pHead != nullptr ? edit.add(pHead, key + 1, pValue, std::strlen(pValue), pEnding,
-                                         ending, &pMember)
-                              : VaskCommonError_NoMemory;
+    result = pHead != nullptr
+                 ? edit.add(pHead, key + 1, pValue, std::strlen(pValue), pEnding, ending, &pMember)
+                 : VaskCommonError_NoMemory;
     std::free(pHead);
   }
   if (result == VaskCommonError_Success) {
@@ -967,7 +963,8 @@ class SectionRemoval {
 
   int finish() {
     int result = close();
-    if (result == VaskCommonError_Success && pPending_ != nullptr && header_is(*pPending_, pName_)) {
+    if (result == VaskCommonError_Success && pPending_ != nullptr &&
+        header_is(*pPending_, pName_)) {
       result = removeReplaced(pPending_);
       pFrom_ = pPending_;
       pTo_ = pPending_;
@@ -994,8 +991,8 @@ class SectionRemoval {
   // The headers of the name before pUntil with no member between them.
   int removeReplaced(const Line_t* pUntil) {
     int result = VaskCommonError_Success;
-    for (Line_t* pLine = pReplaced_; result == VaskCommonError_Success && pLine != nullptr &&
-                                     pLine != pUntil;
+    for (Line_t* pLine = pReplaced_;
+         result == VaskCommonError_Success && pLine != nullptr && pLine != pUntil;
          pLine = pLine->pNext) {
       if (pLine->kind == LineKindHeader && header_is(*pLine, pName_)) {
         result = edit_.remove(pLine);
@@ -1028,8 +1025,7 @@ int member_find(const Document_t& document, const char* pSection, const char* pK
   const Index_t& index = document.index;
   const Logical_t* pLogical = logical_find(index, pSection, std::strlen(pSection));
   const size_t length = std::strlen(pKey);
-  const KeyEntry_t* pEntry =
-      key_find(index, pLogical, pKey, key_trimmedLength(pKey, length));
+  const KeyEntry_t* pEntry = key_find(index, pLogical, pKey, key_trimmedLength(pKey, length));
   for (const Line_t* pLine = pEntry != nullptr ? pEntry->pLast : nullptr; pLine != nullptr;
        pLine = pLine->pKeyPrev) {
     if (std::strcmp(pLine->pMember->pKey, pKey) == 0) {
@@ -1062,8 +1058,7 @@ int edit_set(Document_t* pDocument, const char* pSection, const char* pKey, cons
   const bool isUnderLastHeader = pLast != nullptr && pLast->pLastMember == nullptr &&
                                  pLast->pSection->pHeader != nullptr &&
                                  std::strcmp(pLast->pSection->pHeader, pSection) == 0;
-  const Logical_t* pLogical =
-      logical_find(pDocument->index, pSection, std::strlen(pSection));
+  const Logical_t* pLogical = logical_find(pDocument->index, pSection, std::strlen(pSection));
   if (!isUnderLastHeader && pLogical != nullptr && pLogical->pLastMember != nullptr) {
     return set_append(pDocument, pLogical->pLastMember, pKey, pValue);
   }
@@ -1108,8 +1103,8 @@ int edit_removeSection(Document_t* pDocument, const char* pSection) {
   SectionRemoval removal(&edit, pSection);
   int result = VaskCommonError_Success;
   const Index_t& index = pDocument->index;
-  for (Line_t* pLine = read_first(index); result == VaskCommonError_Success && pLine != nullptr &&
-                                          pLine != index.pEnd;
+  for (Line_t* pLine = read_first(index);
+       result == VaskCommonError_Success && pLine != nullptr && pLine != index.pEnd;
        pLine = pLine->pNext) {
     result = removal.take(pLine);
   }

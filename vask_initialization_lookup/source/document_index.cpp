@@ -59,8 +59,7 @@ LineKind_t kind_of(const char* pBody, const char* pEnd) {
     case '[':
       return LineKindHeader;
     default:
-      return bytes_findBeforeZero(pBody, pEnd, '=') != nullptr ? LineKindMember
-                                                                : LineKindMalformed;
+      return bytes_findBeforeZero(pBody, pEnd, '=') != nullptr ? LineKindMember : LineKindMalformed;
   }
 }
 
@@ -188,13 +187,10 @@ int reading_take(Reading_t* pReading, size_t line, size_t* pPart, Tally_t* pTall
   if (kind != LineKindComment && kind != LineKindHeader && kind != LineKindMember) {
     return VaskCommonError_Failure;  // the reader would have failed or stopped here
   }
-  int result = VaskCommonError_Success;
+  // A comment or header after a member starts the next section; any line the first one.
   const bool isOpen = *pPart != kNotYet && pTally->members > 0;
-  if ((kind == LineKindComment || kind == LineKindHeader) && (*pPart == kNotYet || isOpen)) {
-    result = reading_next(pReading, pPart, pTally);
-  } else if (kind == LineKindMember && *pPart == kNotYet) {
-    result = reading_next(pReading, pPart, pTally);
-  }
+  const bool isNext = *pPart == kNotYet || (kind != LineKindMember && isOpen);
+  const int result = isNext ? reading_next(pReading, pPart, pTally) : VaskCommonError_Success;
   if (result != VaskCommonError_Success) {
     return result;
   }
@@ -202,13 +198,16 @@ int reading_take(Reading_t* pReading, size_t line, size_t* pPart, Tally_t* pTall
   pTally->headers += kind == LineKindHeader ? 1 : 0;
   if (kind == LineKindMember) {
     void* pItem = nullptr;
-    result = VaskCommonDQueue_at(pReading->pParts[*pPart].pSection->hMember, pTally->members++,
-                                 &pItem);
+    const int found =
+        VaskCommonDQueue_at(pReading->pParts[*pPart].pSection->hMember, pTally->members++, &pItem);
     pReading->ppMembers[line] = static_cast<VaskInitializationMember_t*>(pItem);
     pReading->pParts[*pPart].pLastMember = pReading->ppLines[line];
+    if (found != VaskCommonError_Success) {
+      return found;
+    }
   }
   pReading->pPartOf[line] = *pPart;
-  return result;
+  return VaskCommonError_Success;
 }
 
 // Lines, first and last, of each part; the lines before the first part are its own.
@@ -270,11 +269,10 @@ struct ReadLines_t {
     std::free(static_cast<void*>(ppMembers));
   }
   int allocate(size_t count) {
-    const size_t room = count > 0 ? count : 1;
-    ppLines = static_cast<Line_t**>(std::calloc(room, sizeof(Line_t*)));
+    const size_t room = count + 1;
+    ppLines = static_cast<Line_t**>(std::calloc(room, sizeof(void*)));
     pPartOf = static_cast<size_t*>(std::calloc(room, sizeof(size_t)));
-    ppMembers = static_cast<VaskInitializationMember_t**>(
-        std::calloc(room, sizeof(VaskInitializationMember_t*)));
+    ppMembers = static_cast<VaskInitializationMember_t**>(std::calloc(room, sizeof(void*)));
     return ppLines != nullptr && pPartOf != nullptr && ppMembers != nullptr
                ? VaskCommonError_Success
                : VaskCommonError_NoMemory;
@@ -406,8 +404,7 @@ void header_name(const Line_t& line, const char** ppName, size_t* pLength) {
   const LineView_t view = line_view(line.pBytes, line.size);
   const char* pName = line.pBytes + view.body + 1;
   *ppName = pName;
-  *pLength =
-      static_cast<size_t>(bytes_findEither(pName, line.pBytes + view.content, ']') - pName);
+  *pLength = static_cast<size_t>(bytes_findEither(pName, line.pBytes + view.content, ']') - pName);
 }
 
 bool line_hasLineFeed(const Line_t& line) {
@@ -458,7 +455,7 @@ int table_reserve(Table_t<Entry_t>* pTable, size_t more) {
   if (wanted == pTable->bucketCount) {
     return VaskCommonError_Success;
   }
-  auto** ppBucket = static_cast<Entry_t**>(std::calloc(wanted, sizeof(Entry_t*)));
+  auto** ppBucket = static_cast<Entry_t**>(std::calloc(wanted, sizeof(void*)));
   if (ppBucket == nullptr) {
     return VaskCommonError_NoMemory;
   }
@@ -520,17 +517,14 @@ int logical_get(Index_t* pIndex, const char* pName, size_t length, Logical_t** p
   if (*ppLogical != nullptr) {
     return VaskCommonError_Success;
   }
-  int result = table_reserve(&pIndex->logicals, 1);
-  auto* pLogical = static_cast<Logical_t*>(std::calloc(1, sizeof(Logical_t)));
-  char* pCopy = static_cast<char*>(std::calloc(length + 1, 1));
-  if (result != VaskCommonError_Success || pLogical == nullptr || pCopy == nullptr) {
+  // The record with its name after it: one allocation for the many names of a large file.
+  auto* pLogical = static_cast<Logical_t*>(std::calloc(1, sizeof(Logical_t) + length + 1));
+  if (pLogical == nullptr || table_reserve(&pIndex->logicals, 1) != VaskCommonError_Success) {
     std::free(pLogical);
-    std::free(pCopy);
     return VaskCommonError_NoMemory;
   }
-  std::memcpy(pCopy, pName, length);
-  *pLogical = Logical_t{};
-  pLogical->pName = pCopy;
+  pLogical->pName = reinterpret_cast<char*>(pLogical + 1);
+  std::memcpy(pLogical->pName, pName, length);
   pLogical->length = length;
   pLogical->hash = bytes_hash(pName, length);
   table_insert(&pIndex->logicals, pLogical);
@@ -634,8 +628,8 @@ int index_build(Index_t* pIndex, const char* pText, size_t size, VaskCommonDQueu
   const size_t count = lines_count(pText, size);
   const size_t parts = VaskCommonDQueue_length(hQueue);
   *pIndex = Index_t{};
-  pIndex->pLineBlock = static_cast<Line_t*>(std::calloc(count > 0 ? count : 1, sizeof(Line_t)));
-  pIndex->pPartBlock = static_cast<Part_t*>(std::calloc(parts > 0 ? parts : 1, sizeof(Part_t)));
+  pIndex->pLineBlock = static_cast<Line_t*>(std::calloc(count + 1, sizeof(Line_t)));
+  pIndex->pPartBlock = static_cast<Part_t*>(std::calloc(parts + 1, sizeof(Part_t)));
   pIndex->partCount = parts;
   int result = pIndex->pLineBlock != nullptr && pIndex->pPartBlock != nullptr
                    ? VaskCommonError_Success
@@ -658,7 +652,7 @@ int index_key(Index_t* pIndex) {
     return VaskCommonError_Success;
   }
   const size_t members = members_count(*pIndex);
-  auto* pBlock = static_cast<KeyEntry_t*>(std::calloc(members > 0 ? members : 1, sizeof(KeyEntry_t)));
+  auto* pBlock = static_cast<KeyEntry_t*>(std::calloc(members + 1, sizeof(KeyEntry_t)));
   if (pBlock == nullptr || table_reserve(&pIndex->keys, members) != VaskCommonError_Success) {
     std::free(pBlock);
     return VaskCommonError_NoMemory;
@@ -701,10 +695,7 @@ void index_release(Index_t* pIndex) {
       std::free(pEntry);
     }
   });
-  table_each(&pIndex->logicals, [](Logical_t* pLogical) {
-    std::free(pLogical->pName);
-    std::free(pLogical);
-  });
+  table_each(&pIndex->logicals, [](Logical_t* pLogical) { std::free(pLogical); });
   table_release(&pIndex->keys);
   table_release(&pIndex->logicals);
   std::free(pIndex->pLineBlock);
@@ -731,8 +722,8 @@ int index_order(Index_t* pIndex, uint64_t generation) {
     return VaskCommonError_Success;
   }
   const size_t parts = pIndex->partCount;
-  auto** ppOrder = static_cast<Logical_t**>(std::calloc(parts > 0 ? parts : 1, sizeof(Logical_t*)));
-  auto* pFirstShown = static_cast<uint8_t*>(std::calloc(parts > 0 ? parts : 1, 1));
+  auto** ppOrder = static_cast<Logical_t**>(std::calloc(parts + 1, sizeof(void*)));
+  auto* pFirstShown = static_cast<uint8_t*>(std::calloc(parts + 1, 1));
   if (ppOrder == nullptr || pFirstShown == nullptr) {
     std::free(static_cast<void*>(ppOrder));
     std::free(pFirstShown);

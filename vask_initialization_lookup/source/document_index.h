@@ -34,8 +34,8 @@ struct Line_t {
   Line_t* pNext;
   const char* pBytes;
   size_t size;
-  size_t number;   // 1-based, while the index's numbering is current
-  Part_t* pPart;   // the reader section it is read into; null past the end
+  size_t number;  // 1-based, while the index's numbering is current
+  Part_t* pPart;  // the reader section it is read into; null past the end
   LineKind_t kind;
   bool isOwnedBytes;  // pBytes is the line's own heap copy
   bool isPooled;      // one of the index's first block of lines
@@ -189,9 +189,9 @@ struct Reading_t {
   size_t count;
   VaskCommonDQueueHandle_t hQueue;
   size_t first;
-  size_t sections;  // how many sections the lines must take
-  Part_t* pParts;   // `sections` records, filled
-  size_t* pPartOf;  // per line: its part, or SIZE_MAX before the first
+  size_t sections;                         // how many sections the lines must take
+  Part_t* pParts;                          // `sections` records, filled
+  size_t* pPartOf;                         // per line: its part, or SIZE_MAX before the first
   VaskInitializationMember_t** ppMembers;  // per line: its member, or null
 };
 int reading_assign(Reading_t* pReading);

@@ -35,47 +35,14 @@ void diagnostic_clear(Diagnostic_t* pDiagnostic) {
   }
 }
 
-// The first line that reading cannot read, before any that ends the reading:
-// its offset from pText, its size (its line feed included) and its number.
-bool malformed_find(const char* pText, size_t size, size_t* pOffset, size_t* pSize,
-                    size_t* pNumber) {
-  size_t number = 0;
-  for (const char* pAt = pText; pAt < pText + size;) {
-    const auto* pLineFeed =
-        static_cast<const char*>(std::memchr(pAt, '\n', static_cast<size_t>(pText + size - pAt)));
-    const char* pNext = pLineFeed != nullptr ? pLineFeed + 1 : pText + size;
-    ++number;
-    const LineKind_t kind = line_kind(pAt, static_cast<size_t>(pNext - pAt));
-    if (kind == LineKindEnd) {
-      return false;
-    }
-    if (kind == LineKindMalformed) {
-      *pOffset = static_cast<size_t>(pAt - pText);
-      *pSize = static_cast<size_t>(pNext - pAt);
-      *pNumber = number;
-      return true;
-    }
-    pAt = pNext;
-  }
-  return false;
-}
-
 // The reader's 13 means a malformed line when there is one, and a failed
 // allocation of a member value when there is none.
-int failure_explain(const char* pText, size_t size, size_t bom, int result,
-                    Diagnostic_t* pDiagnostic) {
-  size_t offset = 0;
-  size_t lineSize = 0;
-  size_t number = 0;
+int failure_explain(const char* pText, size_t size, int result, Diagnostic_t* pDiagnostic) {
   if (result != VaskCommonError_InvalidArgument) {
     return result;
   }
-  if (!malformed_find(pText + bom, size - bom, &offset, &lineSize, &number)) {
-    return VaskCommonError_NoMemory;
-  }
-  diagnostic_fill(pDiagnostic, VaskCommonError_MalformedLine, pText + bom + offset, lineSize,
-                  bom + offset, number);
-  return VaskCommonError_MalformedLine;
+  return text_findMalformed(pText, size, pDiagnostic) ? VaskCommonError_MalformedLine
+                                                      : VaskCommonError_NoMemory;
 }
 
 // Makes a document of the text at pText (size bytes and a zero byte after
@@ -89,20 +56,20 @@ int document_make(char* pText, size_t size, Document_t** ppDocument, Diagnostic_
   pDocument->pText = pText;
   pDocument->size = size;
   pDocument->generation = 1;
-  pDocument->bom = size >= kByteOrderMarkSize &&
-                           std::memcmp(pText, kByteOrderMark, kByteOrderMarkSize) == 0
-                       ? kByteOrderMarkSize
-                       : 0;
+  pDocument->bom =
+      size >= kByteOrderMarkSize && std::memcmp(pText, kByteOrderMark, kByteOrderMarkSize) == 0
+          ? kByteOrderMarkSize
+          : 0;
   int result = VaskInitializationReader_open(&pDocument->hReader);
   if (result == VaskCommonError_Success) {
-    result = text_read(pDocument, pText + pDocument->bom, size - pDocument->bom,
-                       &pDocument->hQueue);
+    result =
+        text_read(pDocument, pText + pDocument->bom, size - pDocument->bom, &pDocument->hQueue);
   }
   if (result == VaskCommonError_Success) {
     result = VaskCommonDQueue_setUserData(pDocument->hQueue, &kQueueOwner, pDocument);
   }
   if (result != VaskCommonError_Success) {
-    result = failure_explain(pText, size, pDocument->bom, result, pDiagnostic);
+    result = failure_explain(pText, size, result, pDiagnostic);
     document_release(pDocument);
     return result;
   }
@@ -266,8 +233,7 @@ const Line_t* member_after(const Document_t& document, const char* pSection,
     if (pLast != nullptr) {
       return pLast->pLogicalNext;
     }
-    const Logical_t* pLogical =
-        logical_find(document.index, pSection, std::strlen(pSection));
+    const Logical_t* pLogical = logical_find(document.index, pSection, std::strlen(pSection));
     return pLogical != nullptr ? pLogical->pFirstMember : nullptr;
   }
   const Line_t* pLine = pLast != nullptr ? pLast->pNext : document.index.pHead;
@@ -275,10 +241,36 @@ const Line_t* member_after(const Document_t& document, const char* pSection,
     pLine = pLine->pNext;
   }
   return pLine != nullptr && pLine->kind == LineKindMember && pLine->pPart != nullptr ? pLine
-                                                                                    : nullptr;
+                                                                                      : nullptr;
 }
 
 }  // namespace
+
+bool text_findMalformed(const char* pText, size_t size, Diagnostic_t* pDiagnostic) {
+  const size_t bom =
+      size >= kByteOrderMarkSize && std::memcmp(pText, kByteOrderMark, kByteOrderMarkSize) == 0
+          ? kByteOrderMarkSize
+          : 0;
+  size_t number = 0;
+  for (const char* pAt = pText + bom; pAt < pText + size;) {
+    const auto* pLineFeed =
+        static_cast<const char*>(std::memchr(pAt, '\n', static_cast<size_t>(pText + size - pAt)));
+    const char* pNext = pLineFeed != nullptr ? pLineFeed + 1 : pText + size;
+    const auto lineSize = static_cast<size_t>(pNext - pAt);
+    ++number;
+    const LineKind_t kind = line_kind(pAt, lineSize);
+    if (kind == LineKindEnd) {
+      return false;
+    }
+    if (kind == LineKindMalformed) {
+      diagnostic_fill(pDiagnostic, VaskCommonError_MalformedLine, pAt, lineSize,
+                      static_cast<size_t>(pAt - pText), number);
+      return true;
+    }
+    pAt = pNext;
+  }
+  return false;
+}
 
 void diagnostic_fill(Diagnostic_t* pDiagnostic, int code, const char* pLine, size_t size,
                      size_t offset, size_t number) {
@@ -292,7 +284,8 @@ void diagnostic_fill(Diagnostic_t* pDiagnostic, int code, const char* pLine, siz
   pDiagnostic->offset = offset;
   pDiagnostic->length = length;
   pDiagnostic->end = length;
-  const size_t shown = length < sizeof(pDiagnostic->aText) - 1 ? length : sizeof(pDiagnostic->aText) - 1;
+  const size_t shown =
+      length < sizeof(pDiagnostic->aText) - 1 ? length : sizeof(pDiagnostic->aText) - 1;
   std::memcpy(pDiagnostic->aText, pLine, shown);
 }
 
@@ -395,8 +388,7 @@ extern "C" int VaskInitializationDocument_parse(const char* pText, size_t size,
                                                 VaskInitializationDocumentHandle_t* pHandle,
                                                 VaskInitializationDiagnostic_t* pDiagnostic) {
   diagnostic_clear(pDiagnostic);
-  if ((pText == nullptr && size != 0) || pHandle == nullptr || *pHandle != 0 ||
-      size == SIZE_MAX) {
+  if ((pText == nullptr && size != 0) || pHandle == nullptr || *pHandle != 0 || size == SIZE_MAX) {
     return VaskCommonError_InvalidArgument;
   }
   auto* pCopy = static_cast<char*>(std::malloc(size + 1));
@@ -433,8 +425,7 @@ extern "C" int VaskInitializationDocument_open(const char* pFilename,
   if (pFilename == nullptr || pParam == nullptr || pHandle == nullptr || *pHandle != 0) {
     return VaskCommonError_InvalidArgument;
   }
-  const VaskCommonFileOpenParam_t fileParam{pParam->maxSize, pParam->isLocked,
-                                            pParam->mayCreate};
+  const VaskCommonFileOpenParam_t fileParam{pParam->maxSize, pParam->isLocked, pParam->mayCreate};
   VaskCommonFileHandle_t hFile = 0;
   VaskCommonBuffer_t buffer{};
   char* pName = strdup(pFilename);

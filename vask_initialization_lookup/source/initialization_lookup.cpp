@@ -358,7 +358,7 @@ int section_add(VaskCommonDQueueHandle_t hQueue, const char* pName, const char* 
 class TakenList {
  public:
   explicit TakenList(size_t capacity)
-      : pTaken_(static_cast<Taken_t*>(std::calloc(capacity, sizeof(Taken_t)))),
+      : pTaken_(static_cast<Taken_t*>(std::calloc(capacity + 1, sizeof(Taken_t)))),
         capacity_(capacity) {}
   ~TakenList() { std::free(pTaken_); }
   TakenList(const TakenList&) = delete;
@@ -517,10 +517,10 @@ extern "C" int VaskInitializationLookup_sectionNext(VaskCommonDQueueHandle_t hQu
     bool isFirst = false;
     const bool isKnown =
         vask::document::document_isFirstShown(hQueueSection, pCursor->section, &isFirst);
-    const bool isNew = section_shows(pSection) &&
-                       (isKnown ? isFirst
-                                : !name_shownBefore(hQueueSection, pCursor->pName,
-                                                    pCursor->section, &result));
+    const bool isNew =
+        section_shows(pSection) &&
+        (isKnown ? isFirst
+                 : !name_shownBefore(hQueueSection, pCursor->pName, pCursor->section, &result));
     if (result != VaskCommonError_Success) {
       return result;
     }
