@@ -1,41 +1,42 @@
-// Finds the lines of a file that make loading fail, and the lines whose text
-// reading drops or changes. Each line is read on its own through the library
-// and what it yields is compared with the line's text, so the tool never has
-// a second idea of the format.
+// What the library finds in a text, as the tool words it: each line that
+// reads differently from its text (VaskInitializationDocument_check) or that
+// makes loading fail, one report per line with all its findings.
 #ifndef VASK_TOOLS_INI_CHECK_H
 #define VASK_TOOLS_INI_CHECK_H
 
-#include <optional>
+#include <initialization_document.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vask_ini {
 
-struct Finding {
-  size_t line;  // counted from 1
-  bool isError;
-  bool isDropping;  // text of the line is lost on reading, and so on saving
-  std::string message;
+struct LineReport {
+  size_t line;       // counted from 1
+  bool isError;      // the line makes loading fail
+  bool isLosing;     // text of the line is lost on reading, and so in the writer's layout
+  std::string text;  // the findings' texts, joined by "; "
 };
 
-// Every finding in line order. An error (a member line without '=') is the
-// last finding: reading stops there, as loading does.
-std::vector<Finding> checkText(std::string_view text);
+// Every line with findings, in line order; a malformed line ends the list, as
+// reading stops there. A failed allocation gives exit 4.
+std::vector<LineReport> checkReports(std::string_view text);
 
-// Why a line that is not a comment or a header, and has no '=', fails to load;
-// body is the line from its first non-blank byte on.
-std::string missingEqualsMessage(std::string_view body);
+// get's warnings: for each member line (line, member), what makes its value read
+// otherwise than the text shows (text dropped, the CR of a CR LF line), if anything.
+using MemberLine = std::pair<size_t, const VaskInitializationMember_t*>;
+std::vector<LineReport> valueReports(VaskInitializationDocumentHandle_t handle,
+                                     const std::vector<MemberLine>& lines);
 
-// Why a text that starts with a byte order mark fails to load.
-constexpr std::string_view kByteOrderMarkMessage =
-    "the file starts with a UTF-8 byte order mark (the bytes EF BB BF), which reading takes "
-    "as text: save the file without it";
+// Why the line (its text from its first byte) fails to load.
+std::string malformedMessage(std::string_view line);
 
-// For a member line (without its LF): what reading loses of it (text after a
-// blank or marker, or after a zero byte) or keeps that the eye does not see (the
-// CR of a CR LF line end), or nullopt when it reads as written.
-std::optional<std::string> memberLoss(std::string_view line);
+// A header line's name as reading gives it: after '[' up to ']' or the end.
+std::string_view headerName(std::string_view line);
+
+// The line `number` of the text, without its line feed.
+std::string_view lineOf(std::string_view text, size_t number);
 
 }  // namespace vask_ini
 

@@ -1,5 +1,7 @@
 #include "ini_dump.h"
 
+#include "ini_error.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <unordered_map>
@@ -8,39 +10,19 @@ namespace vask_ini {
 
 namespace {
 
-bool byte_isContinuation(unsigned char byte) {
-  return (byte & 0xc0) == 0x80;
-}
-
-// The length of the valid UTF-8 sequence starting at `index`, or 0. Overlong
-// forms, surrogates and code points beyond U+10FFFF are not valid.
+// The length of the valid UTF-8 sequence starting at `index`, or 0.
 size_t utf8_sequenceLength(std::string_view bytes, size_t index) {
   const auto lead = static_cast<unsigned char>(bytes[index]);
-  size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xbf;  // the bounds of the second byte
-  if (lead >= 0xc2 && lead <= 0xdf) {
-    length = 2;
-  } else if (lead >= 0xe0 && lead <= 0xef) {
-    length = 3;
-    low = lead == 0xe0 ? 0xa0 : 0x80;
-    high = lead == 0xed ? 0x9f : 0xbf;
-  } else if (lead >= 0xf0 && lead <= 0xf4) {
-    length = 4;
-    low = lead == 0xf0 ? 0x90 : 0x80;
-    high = lead == 0xf4 ? 0x8f : 0xbf;
-  } else {
+  const size_t length = lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : 2;
+  // The second byte's bounds shut out the overlong forms, surrogates and more.
+  const unsigned low = lead == 0xe0 ? 0xa0 : lead == 0xf0 ? 0x90 : 0x80;
+  const unsigned high = lead == 0xed ? 0x9f : lead == 0xf4 ? 0x8f : 0xbf;
+  if (lead < 0xc2 || lead > 0xf4 || index + length > bytes.size()) {
     return 0;
   }
-  if (index + length > bytes.size()) {
-    return 0;
-  }
-  const auto second = static_cast<unsigned char>(bytes[index + 1]);
-  if (second < low || second > high) {
-    return 0;
-  }
-  for (size_t next = 2; next < length; ++next) {
-    if (!byte_isContinuation(static_cast<unsigned char>(bytes[index + next]))) {
+  for (size_t next = 1; next < length; ++next) {
+    const auto byte = static_cast<unsigned char>(bytes[index + next]);
+    if (byte < (next == 1 ? low : 0x80) || byte > (next == 1 ? high : 0xbf)) {
       return 0;
     }
   }
@@ -48,36 +30,59 @@ size_t utf8_sequenceLength(std::string_view bytes, size_t index) {
 }
 
 void json_appendAscii(char character, std::string* pJson) {
-  switch (character) {
-    case '"':
-      *pJson += "\\\"";
-      return;
-    case '\\':
-      *pJson += "\\\\";
-      return;
-    case '\n':
-      *pJson += "\\n";
-      return;
-    case '\r':
-      *pJson += "\\r";
-      return;
-    case '\t':
-      *pJson += "\\t";
-      return;
-    default:
-      break;
-  }
-  if (static_cast<unsigned char>(character) < 0x20) {
+  constexpr std::string_view kEscaped = "\"\\\n\r\t";
+  const size_t at = kEscaped.find(character);
+  if (at != std::string_view::npos) {
+    *pJson += '\\';
+    *pJson += "\"\\nrt"[at];
+  } else if (static_cast<unsigned char>(character) < 0x20) {
     char escape[8];
     (void)std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(character));
     *pJson += escape;
-    return;
+  } else {
+    *pJson += character;
   }
-  *pJson += character;
+}
+
+// A JSON string for the bytes. Valid UTF-8 stands as it is; every byte that is
+// not part of valid UTF-8 becomes \udcXX (XX its value), the form Python's
+// "surrogateescape" reads back into the same bytes.
+std::string jsonString(std::string_view bytes) {
+  std::string json = "\"";
+  size_t index = 0;
+  while (index < bytes.size()) {
+    const auto byte = static_cast<unsigned char>(bytes[index]);
+    if (byte < 0x80) {
+      json_appendAscii(bytes[index++], &json);
+      continue;
+    }
+    const size_t length = utf8_sequenceLength(bytes, index);
+    if (length > 0) {
+      json.append(bytes.substr(index, length));
+      index += length;
+      continue;
+    }
+    char escape[8];
+    (void)std::snprintf(escape, sizeof escape, "\\udc%02x", byte);
+    json += escape;
+    ++index;
+  }
+  return json + "\"";
 }
 
 std::string jsonOrNull(const char* pText) {
   return pText != nullptr ? jsonString(pText) : "null";
+}
+
+// A walk's step: true for an item, false past the last; a failure ends the run.
+bool walk_step(int code) {
+  if (code == VaskCommonError_NoMemory) {
+    outOfMemory();
+  }
+  if (code != VaskCommonError_Success && code != VaskCommonError_NoEntry) {
+    throw ToolError(kExitFile, "cannot walk the file: " + codeText(code));
+  }
+  return code == VaskCommonError_Success;
 }
 
 // The queue's items, read in place with the support library's _at.
@@ -122,6 +127,32 @@ std::string section_json(const VaskInitializationSection_t& section) {
          ",\n    \"members\": " + members_json(section) + "\n  }";
 }
 
+// Each key of the section once, in the order of first appearance, with its last value.
+std::vector<std::pair<std::string_view, std::string_view>> lastValues(
+    VaskInitializationDocumentHandle_t handle, const char* pSection) {
+  std::vector<std::pair<std::string_view, std::string_view>> values;
+  std::unordered_map<std::string_view, size_t> positions;
+  forEachMember(handle, pSection,
+                [&](std::string_view, const VaskInitializationMember_t& member, size_t) {
+                  const std::string_view key = member.pKey != nullptr ? member.pKey : "";
+                  const auto [found, isNew] = positions.try_emplace(key, values.size());
+                  if (isNew) {
+                    values.emplace_back(key, valueOf(member));
+                  } else {
+                    values[found->second].second = valueOf(member);
+                  }
+                });
+  return values;
+}
+
+std::string keys_json(VaskInitializationDocumentHandle_t handle, const char* pSection) {
+  std::string json;
+  for (const auto& [key, value] : lastValues(handle, pSection)) {
+    json += (json.empty() ? "{\n    " : ",\n    ") + jsonString(key) + ": " + jsonString(value);
+  }
+  return json.empty() ? "{}" : json + "\n  }";
+}
+
 bool isShellName(std::string_view key) {
   const auto isWordByte = [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
@@ -142,31 +173,39 @@ std::string shellQuoted(std::string_view value) {
 
 }  // namespace
 
-std::string jsonString(std::string_view bytes) {
-  std::string json = "\"";
-  size_t index = 0;
-  while (index < bytes.size()) {
-    const auto byte = static_cast<unsigned char>(bytes[index]);
-    if (byte < 0x80) {
-      json_appendAscii(bytes[index++], &json);
-      continue;
-    }
-    const size_t length = utf8_sequenceLength(bytes, index);
-    if (length > 0) {
-      json.append(bytes.substr(index, length));
-      index += length;
-      continue;
-    }
-    char escape[8];
-    (void)std::snprintf(escape, sizeof escape, "\\udc%02x", byte);
-    json += escape;
-    ++index;
+void forEachMember(VaskInitializationDocumentHandle_t handle, const char* pSection,
+                   const MemberVisit& visit) {
+  VaskInitializationLookupCursor_t cursor = VASK_INITIALIZATION_LOOKUP_CURSOR_START;
+  VaskInitializationMember_t* pMember = nullptr;
+  size_t line = 0;
+  while (walk_step(
+      VaskInitializationDocument_memberNext(handle, pSection, &cursor, &pMember, &line))) {
+    visit(cursor.pName, *pMember, line);
   }
-  return json + "\"";
 }
 
-std::string dumpJson(const vask::Sections& queue) {
-  const auto sections = queue_items<const VaskInitializationSection_t>(queue.handle());
+void forEachSection(VaskInitializationDocumentHandle_t handle,
+                    const std::function<void(std::string_view)>& visit) {
+  VaskInitializationLookupCursor_t cursor = VASK_INITIALIZATION_LOOKUP_CURSOR_START;
+  const char* pName = nullptr;
+  while (walk_step(VaskInitializationDocument_sectionNext(handle, &cursor, &pName))) {
+    visit(pName);
+  }
+}
+
+std::string dumpJson(VaskInitializationDocumentHandle_t handle) {
+  std::string json;
+  forEachSection(handle, [&](std::string_view name) {
+    json += (json.empty() ? "{\n  " : ",\n  ") + jsonString(name) + ": " +
+            keys_json(handle, std::string(name).c_str());
+  });
+  return json.empty() ? "{}\n" : json + "\n}\n";
+}
+
+std::string dumpJsonQueue(VaskInitializationDocumentHandle_t handle) {
+  VaskCommonDQueueHandle_t hQueue = 0;
+  (void)VaskInitializationDocument_sections(handle, &hQueue);
+  const auto sections = queue_items<const VaskInitializationSection_t>(hQueue);
   if (sections.empty()) {
     return "[]\n";
   }
@@ -177,29 +216,21 @@ std::string dumpJson(const vask::Sections& queue) {
   return json + "\n]\n";
 }
 
-std::string dumpText(const vask::Sections& sections, const char* pSection) {
+std::string dumpText(VaskInitializationDocumentHandle_t handle, const char* pSection) {
   std::string text;
-  for (const vask::Entry entry : vask::MemberRange(sections.handle(), pSection)) {
-    text.append(entry.section).append(".").append(entry.key()).append("=");
-    text.append(entry.value()).append("\n");
-  }
+  forEachMember(
+      handle, pSection,
+      [&](std::string_view section, const VaskInitializationMember_t& member, size_t) {
+        text.append(section).append(".").append(member.pKey != nullptr ? member.pKey : "");
+        text.append("=").append(valueOf(member)).append("\n");
+      });
   return text;
 }
 
-std::string dumpShell(const vask::Sections& sections, const char* pSection,
+std::string dumpShell(VaskInitializationDocumentHandle_t handle, const char* pSection,
                       std::vector<std::string>* pSkipped) {
-  std::vector<std::pair<std::string_view, std::string_view>> values;
-  std::unordered_map<std::string_view, size_t> positions;
-  for (const vask::Entry entry : vask::MemberRange(sections.handle(), pSection)) {
-    const auto [found, isNew] = positions.try_emplace(entry.key(), values.size());
-    if (isNew) {
-      values.emplace_back(entry.key(), entry.value());
-    } else {
-      values[found->second].second = entry.value();
-    }
-  }
   std::string text;
-  for (const auto& [key, value] : values) {
+  for (const auto& [key, value] : lastValues(handle, pSection)) {
     if (isShellName(key)) {
       text.append(key).append("=").append(shellQuoted(value)).append("\n");
     } else {

@@ -13,13 +13,10 @@ namespace vask_ini {
 // Exit codes; `vask-ini --help` lists them, and each command's help those it gives.
 enum ExitCode : int {
   kExitSuccess = 0,
-  // Nothing found, a file that cannot be read, loaded or saved, or fmt --check
-  // finding that the file would change.
-  kExitFailure = 1,
-  // Bad usage, or a change that cannot be made without loss; nothing is written.
-  kExitRefused = 2,
-  // --strict found lines that read differently from their text.
-  kExitWarnings = 3,
+  kExitFailure = 1,   // nothing found, or a check that fails
+  kExitRefused = 2,   // bad usage, or a change that cannot be made without loss
+  kExitWarnings = 3,  // --strict found lines that read differently from their text
+  kExitFile = 4,      // a file that cannot be read, loaded or saved; out of memory
 };
 
 // A failure that the tool reports as one sentence on stderr before it ends
@@ -39,9 +36,14 @@ inline std::string codeText(int code) {
   return VaskCommonError_text(code);
 }
 
-// Ends the run with exit 2: the change is refused and `path` left as it was.
-[[noreturn]] inline void refuse(const std::string& path, const std::string& why) {
-  throw ToolError(kExitRefused, path + ": refused: " + why + "; the file is unchanged");
+// Ends the run with exit 2: the change is refused and the file `name` left as it was.
+[[noreturn]] inline void refuse(const std::string& name, const std::string& why) {
+  throw ToolError(kExitRefused, name + ": refused: " + why + "; the file is unchanged");
+}
+
+// Ends the run with exit 4 for a failed allocation in a library.
+[[noreturn]] inline void outOfMemory() {
+  throw ToolError(kExitFile, "out of memory");
 }
 
 }  // namespace vask_ini

@@ -1,13 +1,13 @@
 #include "ini_file.h"
 
+#include "ini_check.h"
 #include "ini_error.h"
 #include "ini_text.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vask_common_c/common_buffer.h>
+#include <vask_common_c/common_file.h>
 
 #include <cerrno>
 
@@ -15,73 +15,73 @@ namespace vask_ini {
 
 namespace {
 
-constexpr size_t kFirstChunk = size_t{64} * 1024;
-// Opening and locking FILE starts again when another editor replaced it
-// meanwhile; this many times at most.
-constexpr int kAttempts = 1000;
+using FileOwner = vask::detail::Owner<VaskCommonFileHandle_t, VaskCommonFile_close>;
 
-int errno_code(int number) {
-  switch (number) {
-    case ENOENT:
-    case ENOTDIR:
-      return VaskCommonError_NotFound;
-    case EACCES:
-    case EPERM:
-      return VaskCommonError_AccessDenied;
-    case EISDIR:
-      return VaskCommonError_IsDirectory;
-    case ENOMEM:
-      return VaskCommonError_NoMemory;
-    default:
-      return VaskCommonError_InputOutput;
+// An edit starts again when another writer changed FILE before its save; this
+// many times at most.
+constexpr int kAttempts = 20;
+
+[[noreturn]] void read_fail(const std::string& name, int code, size_t maxSize,
+                            const VaskInitializationDiagnostic_t* pDiagnostic = nullptr) {
+  if (code == VaskCommonError_NoMemory) {
+    outOfMemory();
   }
+  if (code == VaskCommonError_MalformedLine && pDiagnostic != nullptr) {
+    throw ToolError(kExitFile, name + ":" + std::to_string(pDiagnostic->line) + ": " +
+                                   malformedMessage(pDiagnostic->aText));
+  }
+  std::string message = name + ": cannot read the file: " + codeText(code);
+  if (code == VaskCommonError_TooLarge) {
+    message += " (more than " + std::to_string(maxSize) + " bytes; see --max-size)";
+  }
+  throw ToolError(kExitFile, message);
 }
 
-// The path a chain of symbolic links ends at (at most 40 links, as the kernel
-// allows), so that a link to a missing file is created through, as the shell's
-// `>` and the save do. A path that is no link is its own end.
-std::string link_end(std::string path) {
-  for (int hop = 0; hop < 40; ++hop) {
-    std::string target(4096, '\0');
-    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
-    if (length < 0 || static_cast<size_t>(length) == target.size()) {
-      break;
-    }
-    target.resize(static_cast<size_t>(length));
-    const size_t slash = path.rfind('/');
-    path = target.front() == '/' || slash == std::string::npos ? target
-                                                               : path.substr(0, slash + 1) + target;
+[[noreturn]] void save_fail(const std::string& name, int code, bool isMissing) {
+  if (code == VaskCommonError_NoMemory) {
+    outOfMemory();
   }
-  return path;
+  throw ToolError(kExitFile,
+                  name + (isMissing ? ": cannot create the file: " : ": cannot save the file: ") +
+                      codeText(code));
 }
 
-[[noreturn]] void read_fail(const std::string& name, int number) {
-  throw ToolError(kExitFailure, name + ": cannot read the file: " + codeText(errno_code(number)));
+// A document of the bytes read from `name`; a line that does not load gives exit 4.
+Document parseDocument(const std::string& name, std::string_view text) {
+  Document document;
+  VaskInitializationDiagnostic_t diagnostic{};
+  const int code =
+      VaskInitializationDocument_parse(text.data(), text.size(), document.out(), &diagnostic);
+  if (code != VaskCommonError_Success) {
+    read_fail(name, code, 0, &diagnostic);
+  }
+  return document;
 }
 
-// Reads until the end of file: sizeHint (a regular file's size) saves the
-// regrowing, and one byte more sees the end in the same pass.
-std::string fd_readAll(int fd, size_t sizeHint, const std::string& name) {
-  std::string text(sizeHint > 0 ? sizeHint + 1 : kFirstChunk, '\0');
-  size_t used = 0;
-  for (;;) {
-    if (used == text.size()) {
-      text.resize(text.size() * 2);
-    }
-    const ssize_t count = ::read(fd, text.data() + used, text.size() - used);
-    if (count < 0 && errno == EINTR) {
-      continue;
-    }
-    if (count < 0) {
-      read_fail(name, errno);
-    }
-    if (count == 0) {
-      break;
-    }
-    used += static_cast<size_t>(count);
+// Opens a regular (or missing) file through the support library and reads it.
+vask::Buffer file_read(const std::string& path, const VaskCommonFileOpenParam_t& param,
+                       FileOwner* pFile) {
+  vask::Buffer bytes;
+  int code = bytes.create();
+  if (code == VaskCommonError_Success) {
+    code = VaskCommonFile_open(path.c_str(), &param, pFile->out(), bytes.get());
   }
-  text.resize(used);
-  return text;
+  if (code != VaskCommonError_Success) {
+    read_fail(displayName(path), code, param.maxSize);
+  }
+  return bytes;
+}
+
+// 1 for a regular file, 0 for a missing one, -1 for anything else.
+int path_kind(const std::string& path, mode_t* pMode = nullptr) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) {
+    return errno == ENOENT ? 0 : 1;  // the open that follows names the failure
+  }
+  if (pMode != nullptr) {
+    *pMode = status.st_mode;
+  }
+  return S_ISREG(status.st_mode) ? 1 : -1;
 }
 
 const char* kind_name(mode_t mode) {
@@ -94,162 +94,217 @@ const char* kind_name(mode_t mode) {
   if (S_ISCHR(mode)) {
     return "a character device";
   }
-  if (S_ISBLK(mode)) {
-    return "a block device";
-  }
-  return "a socket";
+  return S_ISBLK(mode) ? "a block device" : "a socket";
 }
 
-void refuse_notRegular(const std::string& name, mode_t mode) {
-  refuse(name, std::string("it is ") + kind_name(mode) +
-                   ", not a regular file, and an edit replaces the file whole (pipe it through "
-                   "'-', or use --output)");
+// The first line where what was read and what another writer left differ.
+std::string change_describe(std::string_view read, std::string_view left) {
+  for (size_t number = 1; !read.empty() || !left.empty(); ++number) {
+    const std::string_view was = read.substr(0, read.find('\n'));
+    const std::string_view is = left.substr(0, left.find('\n'));
+    if (was != is || read.empty() != left.empty()) {
+      return "line " + std::to_string(number) + " was " +
+             (read.empty() ? "not there" : quoted(was)) + " when read, and that writer left " +
+             (left.empty() ? "no such line" : quoted(is));
+    }
+    read.remove_prefix(std::min(read.size(), was.size() + 1));
+    left.remove_prefix(std::min(left.size(), is.size() + 1));
+  }
+  return "that writer left the bytes as they were read";
 }
 
-void bytes_save(const std::string& path, std::string_view bytes) {
-  VaskCommonBuffer_t buffer{};
-  buffer.pBegin = const_cast<char*>(bytes.data());  // save2 only reads the bytes
-  buffer.size = bytes.size();
-  const int result = VaskCommonBuffer_save2(&buffer, path.c_str(), 0);
-  if (result != VaskCommonError_Success) {
-    throw ToolError(kExitFailure, path + ": cannot save the file: " + codeText(result));
+// What a save over FILE means: false when it is done, true when the edit must
+// start again; a ToolError otherwise. `pLost`: what another writer left in the
+// old file during the rename, when it did.
+bool save_isRedo(const std::string& name, int code, std::string_view original,
+                 std::optional<std::string_view> lost, bool isMissing, bool isLast) {
+  if (code == VaskCommonError_Success) {
+    return false;
   }
+  if (code == VaskCommonError_FileChanged && lost) {
+    throw ToolError(kExitFile, name +
+                                   ": the edit is saved, but another writer changed the file "
+                                   "while it was replaced, and that change is in no file now: " +
+                                   change_describe(original, *lost));
+  }
+  if (code == VaskCommonError_FileChanged && !isLast) {
+    return true;
+  }
+  save_fail(name, code, isMissing);
+}
+
+void output_write(const EditTarget& target, std::string_view result,
+                  VaskInitializationDocumentHandle_t handle) {
+  if (!target.output || *target.output == "-") {  // FILE "-" without --output, or --output -
+    print(result);
+    return;
+  }
+  const bool isMissing = path_kind(*target.output) == 0;
+  int code = 0;
+  if (handle != 0) {
+    code = VaskInitializationDocument_save(handle, target.output->c_str());
+  } else {
+    VaskCommonBuffer_t buffer{const_cast<char*>(result.data()), 0, result.size(), nullptr, false};
+    code = VaskCommonBuffer_save2(&buffer, target.output->c_str(), 0);
+  }
+  if (code != VaskCommonError_Success) {
+    save_fail(displayName(*target.output), code, isMissing);
+  }
+}
+
+void edit_finish(const EditTarget& target, const Warnings& warnings, bool isChanged) {
+  for (const std::string& warning : warnings) {
+    warn(warning);
+  }
+  if (target.isVerbose) {
+    warn(displayName(target.path) + (isChanged ? ": changed" : ": unchanged"));
+  }
+}
+
+// A document of FILE to edit: locked when it is edited in place.
+Document document_open(const EditTarget& target, bool isLocked) {
+  const std::string name = displayName(target.path);
+  if (target.path == "-" || path_kind(target.path) < 0) {
+    return parseDocument(name, readInput(target.path, target.maxSize).view());
+  }
+  const VaskInitializationDocumentOpenParam_t param{target.maxSize, isLocked, target.mayCreate};
+  Document document;
+  VaskInitializationDiagnostic_t diagnostic{};
+  const int code =
+      VaskInitializationDocument_open(target.path.c_str(), &param, document.out(), &diagnostic);
+  if (code != VaskCommonError_Success) {
+    read_fail(name, code, target.maxSize, &diagnostic);
+  }
+  return document;
+}
+
+// One edit of FILE in place; true when it must start again.
+bool document_try(const EditTarget& target, const DocumentEdit& edit, bool isMissing, bool isLast) {
+  Document document = document_open(target, true);
+  const std::string original(documentText(document.get()));
+  Warnings warnings;
+  edit(document.get(), &warnings);
+  const bool isChanged = documentText(document.get()) != original;
+  if (isChanged) {
+    const int code = VaskInitializationDocument_save(document.get(), nullptr);
+    const char* pLost = nullptr;
+    size_t lostSize = 0;
+    std::optional<std::string_view> lost;
+    if (VaskInitializationDocument_lost(document.get(), &pLost, &lostSize) == 0) {
+      lost = std::string_view(pLost, lostSize);
+    }
+    if (save_isRedo(displayName(target.path), code, original, lost, isMissing, isLast)) {
+      return true;
+    }
+  }
+  edit_finish(target, warnings, isChanged);
+  return false;
+}
+
+// One rewrite of FILE in place; true when it must start again.
+bool text_try(const EditTarget& target, const TextEdit& edit, bool isLast) {
+  const std::string name = displayName(target.path);
+  FileOwner file;
+  const vask::Buffer bytes = file_read(target.path, {target.maxSize, true, false}, &file);
+  const Document document = parseDocument(name, bytes.view());
+  const std::string result = edit(document.get());
+  const bool isChanged = result != bytes.view();
+  if (isChanged) {
+    vask::Buffer lost;
+    int code = lost.create();
+    if (code == VaskCommonError_Success) {
+      code = VaskCommonFile_save(file.get(), result.data(), result.size(), lost.get());
+    }
+    const bool isLost = lost.get() != nullptr && lost.get()->pBegin != nullptr;
+    if (save_isRedo(name, code, bytes.view(), isLost ? std::optional(lost.view()) : std::nullopt,
+                    false, isLast)) {
+      return true;
+    }
+  }
+  edit_finish(target, {}, isChanged);
+  return false;
+}
+
+// In place, FILE must be a regular file (or missing): an edit replaces it whole.
+bool isInPlace(const EditTarget& target) {
+  if (target.output || target.path == "-") {
+    return false;
+  }
+  mode_t mode = 0;
+  if (path_kind(target.path, &mode) < 0) {
+    refuse(displayName(target.path),
+           std::string("it is ") + kind_name(mode) +
+               ", not a regular file, and an edit replaces the file whole (pipe it through "
+               "'-', or use --output)");
+  }
+  return true;
 }
 
 }  // namespace
 
 std::string displayName(const std::string& path) {
-  return path == "-" ? "(standard input)" : path;
+  return path == "-" ? "(standard input)" : escaped(path, std::string::npos);
 }
 
-Input readInput(const std::string& path) {
-  Input input{displayName(path), {}};
-  if (path == "-") {
-    input.text = fd_readAll(STDIN_FILENO, 0, input.name);
-    return input;
+vask::Buffer readInput(const std::string& path, size_t maxSize) {
+  if (path != "-" && path_kind(path) >= 0) {
+    FileOwner file;
+    return file_read(path, {maxSize, false, false}, &file);
   }
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    read_fail(input.name, errno);
+  vask::Buffer bytes;
+  const int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int code = fd < 0 ? VaskCommonError_fromErrno(errno) : bytes.create();
+  if (code == VaskCommonError_Success) {
+    code = VaskCommonFile_read(fd, maxSize, bytes.get());
   }
-  struct stat status {};
-  const bool isRegular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-  try {
-    input.text = fd_readAll(fd, isRegular ? static_cast<size_t>(status.st_size) : 0, input.name);
-  } catch (...) {
+  if (fd > STDIN_FILENO) {
     (void)::close(fd);
-    throw;
   }
-  (void)::close(fd);
-  return input;
+  if (code != VaskCommonError_Success) {
+    read_fail(displayName(path), code, maxSize);
+  }
+  return bytes;
 }
 
-EditFile::EditFile(const std::string& path, const EditOptions& options)
-    : path_(path), name_(displayName(path)), output_(options.output) {
-  if (path_ == "-") {
-    text_ = fd_readAll(STDIN_FILENO, 0, name_);
+Document loadDocument(const std::string& path, size_t maxSize) {
+  return document_open({path, std::nullopt, maxSize, false, false}, false);
+}
+
+std::string_view documentText(VaskInitializationDocumentHandle_t handle) {
+  const char* pText = nullptr;
+  size_t size = 0;
+  if (VaskInitializationDocument_text(handle, &pText, &size) != VaskCommonError_Success) {
+    outOfMemory();
+  }
+  return {pText, size};
+}
+
+void editDocument(const EditTarget& target, const DocumentEdit& edit) {
+  if (isInPlace(target)) {
+    const bool isMissing = path_kind(target.path) == 0;
+    for (int attempt = 1; document_try(target, edit, isMissing, attempt == kAttempts); ++attempt) {
+    }
     return;
   }
-  struct stat status {};
-  if (::stat(path_.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-    if (!output_) {
-      refuse_notRegular(name_, status.st_mode);
+  Document document = document_open(target, false);
+  const std::string original(documentText(document.get()));
+  Warnings warnings;
+  edit(document.get(), &warnings);
+  const std::string_view result = documentText(document.get());
+  output_write(target, result, document.get());
+  edit_finish(target, warnings, result != original);
+}
+
+void editText(const EditTarget& target, const TextEdit& edit) {
+  if (isInPlace(target)) {
+    for (int attempt = 1; text_try(target, edit, attempt == kAttempts); ++attempt) {
     }
-    text_ = readInput(path_).text;  // only read: the result goes elsewhere
     return;
   }
-  if (output_) {
-    const bool isMissing = options.mayCreate && ::access(path_.c_str(), F_OK) != 0;
-    text_ = isMissing ? std::string() : readInput(path_).text;
-    return;
-  }
-  try {
-    openLocked(options.mayCreate);
-    struct stat locked {};
-    (void)::fstat(fd_, &locked);
-    text_ = fd_readAll(fd_, static_cast<size_t>(locked.st_size), name_);
-  } catch (...) {
-    release();
-    throw;
-  }
-}
-
-// Opens FILE without blocking (a FIFO put in its place since the check above
-// is still refused), locks it and makes sure the path still names it.
-void EditFile::openLocked(bool mayCreate) {
-  for (int attempt = 1;; ++attempt) {
-    isCreated_ = false;
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0 && errno == ENOENT && mayCreate) {
-      // Through a symbolic link to a missing file, the file it names is made.
-      createdPath_ = link_end(path_);
-      fd_ = ::open(createdPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
-      // Made by another editor since: handle it as an existing file.
-      if (fd_ < 0 && errno == EEXIST) {
-        errno = ENOENT;
-        if (attempt < kAttempts) {
-          continue;
-        }
-      }
-      isCreated_ = fd_ >= 0;
-    }
-    if (fd_ < 0) {
-      read_fail(name_, errno);
-    }
-    struct stat opened {};
-    if (::fstat(fd_, &opened) != 0) {
-      read_fail(name_, errno);
-    }
-    if (!S_ISREG(opened.st_mode)) {
-      refuse_notRegular(name_, opened.st_mode);
-    }
-    while (::flock(fd_, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        throw ToolError(kExitFailure,
-                        name_ + ": cannot lock the file: " + codeText(errno_code(errno)));
-      }
-    }
-    struct stat named {};
-    if (::stat(path_.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
-        named.st_ino == opened.st_ino) {
-      device_ = opened.st_dev;
-      inode_ = opened.st_ino;
-      return;
-    }
-    (void)::close(fd_);  // replaced while we waited: lock the file that is there now
-    fd_ = -1;
-    if (attempt == kAttempts) {
-      throw ToolError(kExitFailure, name_ + ": cannot lock the file: it keeps being replaced");
-    }
-  }
-}
-
-EditFile::~EditFile() {
-  release();
-}
-
-void EditFile::release() {
-  if (fd_ < 0) {
-    return;
-  }
-  struct stat named {};
-  if (isCreated_ && !isWritten_ && ::stat(createdPath_.c_str(), &named) == 0 &&
-      named.st_dev == device_ && named.st_ino == inode_) {
-    (void)::unlink(createdPath_.c_str());  // created for this edit, which did not happen
-  }
-  (void)::close(fd_);
-  fd_ = -1;
-}
-
-void EditFile::write(std::string_view result, bool isChanged) {
-  if (output_ && *output_ != "-") {
-    bytes_save(*output_, result);
-  } else if (output_ || path_ == "-") {
-    print(result);
-  } else if (isChanged) {
-    bytes_save(path_, result);
-  }
-  isWritten_ = true;
+  const Document document = document_open(target, false);
+  const std::string result = edit(document.get());
+  output_write(target, result, 0);
+  edit_finish(target, {}, result != documentText(document.get()));
 }
 
 }  // namespace vask_ini

@@ -8,37 +8,20 @@ namespace vask_ini {
 
 namespace {
 
-// Messages stay one readable line even for very long file lines.
-constexpr size_t kShownLength = 60;
-
 void escape_append(char character, std::string* pText) {
-  switch (character) {
-    case '\t':
-      *pText += "\\t";
-      return;
-    case '\r':
-      *pText += "\\r";
-      return;
-    case '\n':
-      *pText += "\\n";
-      return;
-    case '\0':
-      *pText += "\\0";
-      return;
-    case '\\':
-      *pText += "\\\\";
-      return;
-    default:
-      break;
-  }
+  constexpr std::string_view kEscaped("\t\r\n\0\\", 5);
+  const size_t at = kEscaped.find(character);
   const auto byte = static_cast<unsigned char>(character);
-  if (byte < 0x20 || byte == 0x7f) {
+  if (at != std::string_view::npos) {
+    *pText += '\\';
+    *pText += "trn0\\"[at];
+  } else if (byte < 0x20 || byte == 0x7f) {
     char hex[8];
     (void)std::snprintf(hex, sizeof hex, "\\x%02x", byte);
     *pText += hex;
-    return;
+  } else {
+    *pText += character;
   }
-  *pText += character;
 }
 
 // Built by appending: "x" + std::string&& trips a false -Wrestrict in GCC 12 at -O3.
@@ -59,20 +42,25 @@ bool hasNonBlank(std::string_view text) {
   return std::any_of(text.begin(), text.end(), [](char c) { return !isBlank(c); });
 }
 
-std::string_view trimBlanks(std::string_view text) {
+std::string_view skipBlanks(std::string_view text) {
   while (!text.empty() && isBlank(text.front())) {
     text.remove_prefix(1);
   }
+  return text;
+}
+
+std::string_view trimBlanks(std::string_view text) {
+  text = skipBlanks(text);
   while (!text.empty() && isBlank(text.back())) {
     text.remove_suffix(1);
   }
   return text;
 }
 
-std::string escaped(std::string_view text) {
-  const bool isLong = text.size() > kShownLength;
+std::string escaped(std::string_view text, size_t shown) {
+  const bool isLong = text.size() > shown;
   std::string result;
-  for (char character : text.substr(0, isLong ? kShownLength - 3 : text.size())) {
+  for (char character : text.substr(0, isLong ? shown - 3 : text.size())) {
     escape_append(character, &result);
   }
   if (isLong) {
@@ -87,16 +75,6 @@ std::string quoted(std::string_view text) {
 
 std::string bracketed(std::string_view name) {
   return enclosed('[', name, ']');
-}
-
-std::vector<std::string_view> splitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  while (!text.empty()) {
-    const size_t end = text.find('\n');
-    lines.push_back(text.substr(0, end));
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-  }
-  return lines;
 }
 
 void print(std::string_view text) {

@@ -4,26 +4,23 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vask_ini {
 
 // A blank as the file format knows it: isspace() in the current locale.
 bool isBlank(char character);
 bool hasNonBlank(std::string_view text);
+std::string_view skipBlanks(std::string_view text);  // the leading ones
 std::string_view trimBlanks(std::string_view text);
 
 // The text with control bytes and backslashes written as C escapes (\t, \r,
-// \0, \xNN, \\), for messages; long texts are shortened with "...".
-std::string escaped(std::string_view text);
+// \n, \0, \xNN, \\), for messages, so that no text can split or forge a
+// line; texts longer than `shown` bytes are shortened with "...".
+std::string escaped(std::string_view text, size_t shown = 60);
 // escaped() between single quotes.
 std::string quoted(std::string_view text);
 // "[name]" with the name escaped: how messages name a section.
 std::string bracketed(std::string_view name);
-
-// The lines of a text, cut at each LF (not included); a final LF does not
-// start another line.
-std::vector<std::string_view> splitLines(std::string_view text);
 
 // Writes the bytes to stdout: all of the tool's output goes through here.
 void print(std::string_view text);
