@@ -10,11 +10,11 @@ apt-get install -y --no-install-recommends clang libclang-rt-14-dev
 seconds=${VASK_FUZZ_SECONDS:-60}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVASK_BUILD_FUZZ=ON -DVASK_WERROR=ON -DVASK_BUILD_TESTS=OFF \
   -DVASK_BUILD_EXAMPLES=OFF -DVASK_BUILD_TOOLS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build-fuzz --target fuzz_parse fuzz_round_trip fuzz_utility
+cmake --build build-fuzz --target fuzz_parse fuzz_round_trip fuzz_utility fuzz_document
 work=$(mktemp -d)
 trap 'rm -rf "${work}"' EXIT
 status=0
-for target in parse round_trip utility; do
+for target in parse round_trip utility document; do
   dictionary=fuzz/initialization.dict
   [ "${target}" = utility ] && dictionary=fuzz/utility.dict
   mkdir -p "${work}/${target}" build-fuzz/artifacts
