@@ -30,12 +30,6 @@ std::string textOf(VaskInitializationDocumentHandle_t handle) {
   return std::string(pText, size);
 }
 
-std::string readerView(const std::string& text) {
-  const std::string body = text.starts_with("\xef\xbb\xbf") ? text.substr(3) : text;
-  const vask::Sections queue = vask::test::queueOf();
-  return vask::test::parseInto(body, queue.handle()) == 0 ? vask::test::dump(queue.handle()) : "-";
-}
-
 std::string walk(VaskInitializationDocumentHandle_t handle) {
   std::string text;
   VaskInitializationLookupCursor_t cursor = VASK_INITIALIZATION_LOOKUP_CURSOR_START;
@@ -47,32 +41,12 @@ std::string walk(VaskInitializationDocumentHandle_t handle) {
   return text;
 }
 
-// The lines of a text, its byte order mark left out.
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t at = text.starts_with("\xef\xbb\xbf") ? 3 : 0;
-  while (at < text.size()) {
-    const size_t end = text.find('\n', at);
-    lines.push_back(text.substr(at, (end == std::string::npos ? text.size() : end) - at));
-    at = end == std::string::npos ? text.size() : end + 1;
-  }
-  return lines;
-}
-
-bool isSubsequence(const std::vector<std::string>& part, const std::vector<std::string>& whole) {
-  size_t at = 0;
-  for (const std::string& line : whole) {
-    at += at < part.size() && part[at] == line ? 1 : 0;
-  }
-  return at == part.size();
-}
-
 void checkFresh(VaskInitializationDocumentHandle_t handle) {
   const std::string text = textOf(handle);
   VaskCommonDQueueHandle_t hQueue = 0;
   VaskInitializationDocumentHandle_t fresh = 0;
   if (VaskInitializationDocument_sections(handle, &hQueue) != 0 ||
-      vask::test::dump(hQueue) != readerView(text)) {
+      vask::test::dump(hQueue) != vask::test::readerView(text)) {
     fail("the queue is not the reader's result on the text");
   }
   if (VaskInitializationDocument_parse(text.data(), text.size(), &fresh, nullptr) != 0 ||
@@ -113,8 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t size) {
     if (result != 0 && after != before) {
       fail("a refused edit changed the text");
     }
-    const std::vector<std::string> old = linesOf(before), now = linesOf(after);
-    if (result == 0 && !isSubsequence(now, old) && !isSubsequence(old, now)) {
+    const std::vector<std::string> old = vask::test::linesOf(before),
+                                   now = vask::test::linesOf(after);
+    if (result == 0 && !vask::test::isSubsequence(now, old) &&
+        !vask::test::isSubsequence(old, now)) {
       size_t differing = old.size() == now.size() ? 0 : 2;  // a value set in place
       for (size_t line = 0; differing < 2 && line < old.size(); ++line) {
         differing += old[line] == now[line] ? 0 : 1;

@@ -55,15 +55,7 @@ class Document {
 
 constexpr char kMark[] = "\xef\xbb\xbf";
 
-// What the reader makes of a text (past a byte order mark), as one line.
-std::string readerView(std::string text) {
-  if (text.starts_with(kMark)) {
-    text.erase(0, 3);
-  }
-  const vask::Sections queue = vask::test::queueOf();
-  return vask::test::parseInto(text, queue.handle()) == 0 ? vask::test::dump(queue.handle())
-                                                          : "(does not load)";
-}
+using vask::test::readerView;
 
 // Every member with its line and logical section, through the document's walk.
 std::string walk(Handle handle) {
@@ -239,23 +231,6 @@ std::string generated(std::mt19937& random) {
   return text;
 }
 
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text.starts_with(kMark) ? text.substr(3) : text);
-  for (std::string line; std::getline(stream, line);) {
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-bool isSubsequence(const std::vector<std::string>& part, const std::vector<std::string>& whole) {
-  size_t at = 0;
-  for (const std::string& line : whole) {
-    at += at < part.size() && part[at] == line ? 1 : 0;
-  }
-  return at == part.size();
-}
-
 // The logical members of a queue; a value set keeps the CR of a CR LF line.
 using Members = std::vector<std::pair<std::string, std::string>>;  // section, member
 Members members_of(VaskCommonDQueueHandle_t hQueue, const std::string& value) {
@@ -350,9 +325,10 @@ TEST(DocumentProperty, EditsChangeOnlyTheirLinesAndReadAsTheLookupsEdit) {
         continue;
       }
       ASSERT_EQ(members_of(document.queue(), step.value), expected);
-      const std::vector<std::string> old = lines_of(before), now = lines_of(after);
+      const std::vector<std::string> old = vask::test::linesOf(before),
+                                     now = vask::test::linesOf(after);
       if (step.kind != 0) {
-        ASSERT_TRUE(isSubsequence(now, old));
+        ASSERT_TRUE(vask::test::isSubsequence(now, old));
       } else if (old.size() == now.size()) {
         size_t differing = 0;
         for (size_t i = 0; i < old.size(); ++i) {
@@ -360,7 +336,7 @@ TEST(DocumentProperty, EditsChangeOnlyTheirLinesAndReadAsTheLookupsEdit) {
         }
         ASSERT_LE(differing, 1U);
       } else {
-        ASSERT_TRUE(isSubsequence(old, now) && now.size() <= old.size() + 2);
+        ASSERT_TRUE(vask::test::isSubsequence(old, now) && now.size() <= old.size() + 2);
       }
       ASSERT_EQ(sections.parse(after.starts_with(kMark) ? after.substr(3) : after), 0);
     }

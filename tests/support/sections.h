@@ -114,6 +114,41 @@ inline int parseInto(std::string_view text, VaskCommonDQueueHandle_t hQueue) {
   return VaskInitializationReader_parse(reader.handle(), &buffer, hQueue);
 }
 
+// What the reader makes of a text, past a UTF-8 byte order mark (which a
+// document keeps out of the reading), as dump() shows it.
+inline std::string readerView(std::string_view text) {
+  if (text.starts_with("\xef\xbb\xbf")) {
+    text.remove_prefix(3);
+  }
+  const vask::Sections queue = queueOf();
+  return parseInto(std::string(text), queue.handle()) == 0 ? dump(queue.handle())
+                                                           : "(does not load)";
+}
+
+// The lines of a text without their line feeds, a byte order mark left out.
+inline std::vector<std::string> linesOf(std::string_view text) {
+  std::vector<std::string> lines;
+  if (text.starts_with("\xef\xbb\xbf")) {
+    text.remove_prefix(3);
+  }
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    lines.emplace_back(text.substr(0, end));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  }
+  return lines;
+}
+
+// Whether the lines of `part` stand in `whole`, in order.
+inline bool isSubsequence(const std::vector<std::string>& part,
+                          const std::vector<std::string>& whole) {
+  size_t at = 0;
+  for (const std::string& line : whole) {
+    at += at < part.size() && part[at] == line ? 1 : 0;
+  }
+  return at == part.size();
+}
+
 }  // namespace vask::test
 
 #endif  // VASK_TESTS_SUPPORT_SECTIONS_H

@@ -14,27 +14,6 @@ constexpr size_t kMostInserted = 3;  // an edit adds at most a header, a member 
 
 // --- what reads back ----------------------------------------------------------
 
-// A value ends at a blank, '#' or ';'.
-bool value_isSafe(const char* pValue) {
-  for (const char* pAt = pValue; *pAt != '\0'; ++pAt) {
-    if (byte_isBlank(*pAt) || *pAt == '#' || *pAt == ';') {
-      return false;
-    }
-  }
-  return true;
-}
-
-// A key ends at '='; a line that starts with a blank, '[', '#' or ';' is no member.
-bool key_isSafe(const char* pKey) {
-  const char first = *pKey;
-  return first != '\0' && !byte_isBlank(first) && first != '[' && first != '#' && first != ';' &&
-         std::strpbrk(pKey, "=\n") == nullptr;
-}
-
-bool name_isSafe(const char* pName) {
-  return std::strpbrk(pName, "]\n") == nullptr;
-}
-
 bool text_same(const char* pLeft, const char* pRight) {
   return pLeft == pRight ||
          (pLeft != nullptr && pRight != nullptr && std::strcmp(pLeft, pRight) == 0);
@@ -142,18 +121,6 @@ int member_isWhole(const Line_t& line, const Member_t* pMember) {
 
 // --- finding ------------------------------------------------------------------
 
-bool key_isNear(const char* pKey, const char* pWanted, size_t length) {
-  if (std::strncmp(pKey, pWanted, length) != 0 || pKey[length] == '\0') {
-    return false;
-  }
-  for (const char* pRest = pKey + length; *pRest != '\0'; ++pRest) {
-    if (!byte_isBlank(*pRest)) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // --- the run of sections an edit reads again ---------------------------------
 
 // The new lines of a run, what reading them gives, and the new parts.
@@ -183,6 +150,19 @@ struct Step_t {
   void* pItem;
   bool isInsert;
 };
+
+// Links items[0..count) in order between pBefore and pAfter (nulls: the list's
+// ends, *ppFirst and *ppLast): the lines of a run, or its parts.
+template <typename Node_t>
+void chain_link(Node_t** ppItems, size_t count, Node_t* pBefore, Node_t* pAfter, Node_t** ppFirst,
+                Node_t** ppLast) {
+  for (size_t i = 0; i < count; ++i) {
+    ppItems[i]->pPrev = i > 0 ? ppItems[i - 1] : pBefore;
+    ppItems[i]->pNext = i + 1 < count ? ppItems[i + 1] : pAfter;
+  }
+  (pBefore != nullptr ? pBefore->pNext : *ppFirst) = count > 0 ? ppItems[0] : pAfter;
+  (pAfter != nullptr ? pAfter->pPrev : *ppLast) = count > 0 ? ppItems[count - 1] : pBefore;
+}
 
 // The read region of the text: from the first line to the one before the end.
 Line_t* read_first(const Index_t& index) {
@@ -598,15 +578,7 @@ void Edit::runLink(Run_t* pRun) {
     }
     pLine = pAfter;
   }
-  for (size_t i = 0; i < pRun->count; ++i) {
-    Line_t* pLine = pRun->ppLines[i];
-    pLine->pPrev = i > 0 ? pRun->ppLines[i - 1] : pPrev;
-    pLine->pNext = i + 1 < pRun->count ? pRun->ppLines[i + 1] : pNext;
-  }
-  Line_t* pFirst = pRun->count > 0 ? pRun->ppLines[0] : pNext;
-  Line_t* pLast = pRun->count > 0 ? pRun->ppLines[pRun->count - 1] : pPrev;
-  (pPrev != nullptr ? pPrev->pNext : index_.pHead) = pFirst;
-  (pNext != nullptr ? pNext->pPrev : index_.pTail) = pLast;
+  chain_link(pRun->ppLines, pRun->count, pPrev, pNext, &index_.pHead, &index_.pTail);
   Part_t* pPartBefore = pRun->pFirstPart != nullptr ? pRun->pFirstPart->pPrev : nullptr;
   Part_t* pPartAfter = pRun->pLastPart != nullptr ? pRun->pLastPart->pNext : nullptr;
   for (Part_t* pPart = pRun->pFirstPart; pPart != nullptr && pPart != pPartAfter;) {
@@ -616,15 +588,8 @@ void Edit::runLink(Run_t* pRun) {
     }
     pPart = pFollowing;
   }
-  for (size_t j = 0; j < pRun->partCount; ++j) {
-    Part_t* pPart = pRun->ppParts[j];
-    pPart->pPrev = j > 0 ? pRun->ppParts[j - 1] : pPartBefore;
-    pPart->pNext = j + 1 < pRun->partCount ? pRun->ppParts[j + 1] : pPartAfter;
-  }
-  Part_t* pFirstNew = pRun->partCount > 0 ? pRun->ppParts[0] : pPartAfter;
-  Part_t* pLastNew = pRun->partCount > 0 ? pRun->ppParts[pRun->partCount - 1] : pPartBefore;
-  (pPartBefore != nullptr ? pPartBefore->pNext : index_.pFirstPart) = pFirstNew;
-  (pPartAfter != nullptr ? pPartAfter->pPrev : index_.pLastPart) = pLastNew;
+  chain_link(pRun->ppParts, pRun->partCount, pPartBefore, pPartAfter, &index_.pFirstPart,
+             &index_.pLastPart);
   index_.partCount = index_.partCount + pRun->partCount - pRun->oldCount;
   pRun->partCount = 0;  // the records belong to the index now
 }
@@ -1030,7 +995,7 @@ int member_find(const Document_t& document, const char* pSection, const char* pK
       pFound->pExact = pLine;
       break;
     }
-    if (pFound->pNear == nullptr && key_isNear(pLine->pMember->pKey, pKey, length)) {
+    if (pFound->pNear == nullptr && key_match(pLine->pMember->pKey, pKey) == KeyMatch_t::Near) {
       pFound->pNear = pLine;
     }
   }
@@ -1041,7 +1006,7 @@ int member_find(const Document_t& document, const char* pSection, const char* pK
 }
 
 int edit_set(Document_t* pDocument, const char* pSection, const char* pKey, const char* pValue) {
-  if (!value_isSafe(pValue) || !key_isSafe(pKey) || !name_isSafe(pSection)) {
+  if (!value_readsBack(pValue) || !key_readsBack(pKey) || !name_readsBack(pSection)) {
     return VaskCommonError_InvalidArgument;
   }
   Found_t found{};
@@ -1064,7 +1029,7 @@ int edit_set(Document_t* pDocument, const char* pSection, const char* pKey, cons
 }
 
 int edit_remove(Document_t* pDocument, const char* pSection, const char* pKey, size_t* pRemoved) {
-  if (!key_isSafe(pKey) || !name_isSafe(pSection)) {
+  if (!key_readsBack(pKey) || !name_readsBack(pSection)) {
     return VaskCommonError_InvalidArgument;
   }
   Found_t found{};
@@ -1094,7 +1059,7 @@ int edit_remove(Document_t* pDocument, const char* pSection, const char* pKey, s
 }
 
 int edit_removeSection(Document_t* pDocument, const char* pSection) {
-  if (!name_isSafe(pSection)) {
+  if (!name_readsBack(pSection)) {
     return VaskCommonError_InvalidArgument;
   }
   Edit edit(pDocument);

@@ -396,6 +396,40 @@ bool byte_isBlank(char character) {
   return std::isspace(static_cast<unsigned char>(character)) != 0;
 }
 
+bool value_readsBack(const char* pValue) {
+  for (const char* pAt = pValue; *pAt != '\0'; ++pAt) {
+    if (byte_isBlank(*pAt) || *pAt == '#' || *pAt == ';') {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool key_readsBack(const char* pKey) {
+  const char first = *pKey;
+  return first != '\0' && !byte_isBlank(first) && first != '[' && first != '#' && first != ';' &&
+         std::strpbrk(pKey, "=\n") == nullptr;
+}
+
+bool name_readsBack(const char* pName) {
+  return std::strpbrk(pName, "]\n") == nullptr;
+}
+
+KeyMatch_t key_match(const char* pKey, const char* pWanted) {
+  const size_t length = std::strlen(pWanted);
+  if (pKey == nullptr || std::strncmp(pKey, pWanted, length) != 0) {
+    return KeyMatch_t::None;
+  }
+  const char* pRest = pKey + length;
+  if (*pRest == '\0') {
+    return KeyMatch_t::Exact;
+  }
+  while (byte_isBlank(*pRest)) {
+    ++pRest;
+  }
+  return *pRest == '\0' ? KeyMatch_t::Near : KeyMatch_t::None;
+}
+
 LineKind_t line_kind(const char* pBytes, size_t size) {
   const char* pEnd = content_end(pBytes, size);
   return kind_of(body_of(pBytes, pEnd), pEnd);

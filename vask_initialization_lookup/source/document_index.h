@@ -138,6 +138,17 @@ struct Index_t {
 
 bool byte_isBlank(char character);
 
+// What reading gives back as written, for a set of the lookup library and a
+// document alike: a value ends at a blank, '#' or ';'; a key at '=', and a line
+// that starts with a blank, '[', '#' or ';' is no member; a name ends at ']'.
+bool value_readsBack(const char* pValue);
+bool key_readsBack(const char* pKey);
+bool name_readsBack(const char* pName);
+
+enum class KeyMatch_t { None, Near, Exact };
+// Exact, or Near when pKey is pWanted followed by blanks ("port = 80" has "port ").
+KeyMatch_t key_match(const char* pKey, const char* pWanted);
+
 // How reading sees the `size` bytes of one line.
 LineView_t line_view(const char* pBytes, size_t size);
 // The kind alone, which is all that building the index needs.

@@ -76,27 +76,9 @@ int sections_visit(VaskCommonDQueueHandle_t hQueue, const char* pName, Visit_t v
   return result;
 }
 
-bool isBlank(char character) {
-  return std::isspace(static_cast<unsigned char>(character)) != 0;
-}
-
-enum class KeyMatch_t { None, Near, Exact };
-
-// Exact, or Near when pKey is pWanted followed by blanks ("port = 80" has "port ").
-KeyMatch_t key_match(const char* pKey, const char* pWanted) {
-  const size_t length = std::strlen(pWanted);
-  if (pKey == nullptr || std::strncmp(pKey, pWanted, length) != 0) {
-    return KeyMatch_t::None;
-  }
-  const char* pRest = pKey + length;
-  if (*pRest == '\0') {
-    return KeyMatch_t::Exact;
-  }
-  while (isBlank(*pRest)) {
-    ++pRest;
-  }
-  return *pRest == '\0' ? KeyMatch_t::Near : KeyMatch_t::None;
-}
+using vask::document::byte_isBlank;
+using vask::document::key_match;
+using vask::document::KeyMatch_t;
 
 struct Found_t {
   Member_t* pExact = nullptr;            // the last member with the key
@@ -129,10 +111,10 @@ Found_t members_find(VaskCommonDQueueHandle_t hQueue, const char* pSection, cons
 // --- typed values ------------------------------------------------------------
 
 void blanks_trim(const char*& pBegin, const char*& pEnd) {
-  while (pBegin != pEnd && isBlank(*pBegin)) {
+  while (pBegin != pEnd && byte_isBlank(*pBegin)) {
     ++pBegin;
   }
-  while (pEnd != pBegin && isBlank(pEnd[-1])) {
+  while (pEnd != pBegin && byte_isBlank(pEnd[-1])) {
     --pEnd;
   }
 }
@@ -345,27 +327,6 @@ int value_getOr(VaskCommonDQueueHandle_t hQueue, const char* pSection, const cha
 }
 
 // --- edits -------------------------------------------------------------------
-
-// What reading gives back unchanged: a value ends at a blank, '#' or ';'; a key
-// at '=', and a line that starts with a blank, '[', '#' or ';' is no member.
-bool value_isSafe(const char* pValue) {
-  for (const char* pEach = pValue; *pEach != '\0'; ++pEach) {
-    if (isBlank(*pEach) || *pEach == '#' || *pEach == ';') {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool key_isSafe(const char* pKey) {
-  const char first = *pKey;
-  return first != '\0' && !isBlank(first) && first != '[' && first != '#' && first != ';' &&
-         std::strpbrk(pKey, "=\n") == nullptr;
-}
-
-bool name_isSafe(const char* pName) {
-  return std::strpbrk(pName, "]\n") == nullptr;
-}
 
 // Releases what it holds unless released.
 struct MemberOwner {
@@ -815,7 +776,8 @@ extern "C" int VaskInitializationLookup_set(VaskCommonDQueueHandle_t hQueueSecti
                                             const char* pSection, const char* pKey,
                                             const char* pValue) {
   if (hQueueSection == 0 || pSection == nullptr || pKey == nullptr || pValue == nullptr ||
-      !value_isSafe(pValue) || !key_isSafe(pKey) || !name_isSafe(pSection)) {
+      !vask::document::value_readsBack(pValue) || !vask::document::key_readsBack(pKey) ||
+      !vask::document::name_readsBack(pSection)) {
     return VaskCommonError_InvalidArgument;
   }
   const Found_t found = members_find(hQueueSection, pSection, pKey);
