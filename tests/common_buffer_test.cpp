@@ -150,6 +150,7 @@ const Row kRows[] = {
     {"SymlinkLoop", {Loop, Loop}, {Loop, Loop}, [](Scene& s) { s.link("t", "t"); }},
     {"SymlinkTooLong", {Long, Long}, {Long, Long}, [](Scene& s) { s.link(std::string(4090, 'x').c_str(), "t"); }},
     {"NameTooLong", {Long, Long}, {Long, Long}, [](Scene& s) { s.target = std::string(4096, 'x'); }},
+    {"DanglingSymlinkTooLongToJoin", {NotFound, NotFound}, {Long, Long}, [](Scene& s) { s.link(("." + std::string(4080, '/') + "x/n").c_str(), "t"); }},
     {"Fifo", {Special, Special}, {Special, Special}, [](Scene& s) { s.node("t", S_IFIFO | 0666); }},
     {"Socket", {Special, Special}, {Special, Special}, [](Scene& s) { s.node("t", S_IFSOCK | 0666); }},
     {"DeviceNode", {Special, Special}, {Special, Special}, [](Scene& s) { s.node("t", S_IFCHR | 0666, makedev(1, 5)); }},
