@@ -414,8 +414,8 @@ TEST(Document, ChecksEachKindOfLineThatReadsOtherwise) {
   const vask::test::TraceCapture trace;            // a malformed text is checked, not a failure
   EXPECT_EQ(VaskInitializationDocument_checkText(kBad, sizeof(kBad) - 1, 2, &d), 0);
   EXPECT_EQ(std::to_string(d.code) + " " + std::to_string(d.line) + " " + d.aText, "19 3 bad");
-  EXPECT_EQ(VaskInitializationDocument_checkText(kBad, sizeof(kBad) - 1, 3, &d),
-            16);  // past the last
+  EXPECT_EQ(VaskInitializationDocument_checkText(kBad, sizeof(kBad) - 1, 3, &d), 16);  // past it
+  EXPECT_EQ(VaskInitializationDocument_checkText("[s]\nk=v\n", 8, 0, &d), 16);         // no finding
   EXPECT_EQ(trace.lines(), std::vector<std::string>{});
 }
 
