@@ -210,6 +210,10 @@ TEST(Document, FindsAMembersLineAndNamesAMalformedOne) {
   EXPECT_EQ(std::string(pMember->pKey) + std::to_string(line), "port 3");
   EXPECT_EQ(VaskInitializationDocument_find(document.handle(), "t", "k", &pMember, &line), 16);
   EXPECT_EQ(pMember, nullptr);
+  const Document marked("\xef\xbb\xbf[s]\nbad\n");  // the mark is no part of line 1
+  EXPECT_EQ(std::to_string(marked.result()) + " " + std::to_string(marked.diagnostic().line) + " " +
+                std::to_string(marked.diagnostic().offset),
+            "19 2 7");
   const std::string bad = "[a]\nx=1\n\t broken line\r\nmore\n";
   const Document malformed(bad);
   const VaskInitializationDiagnostic_t& d = malformed.diagnostic();
