@@ -211,17 +211,23 @@ TEST(Buffer, LoadsAndSavesEachKindOfTargetAsRootAndAsAnOrdinaryUser) {
 }
 
 // The kernel's protection sysctls, set for a while and then restored. They are global:
-// tests that set them take turns (ctest runs tests side by side) through a lock file.
+// tests that set them take turns (ctest runs tests side by side) through a lock file,
+// which holds the values to restore while they are changed, so that the next turn
+// restores them after a test that was killed meanwhile.
 class Protection {
  public:
   static bool isWritable() { return access(kLinks, W_OK) == 0 && access(kFiles, W_OK) == 0; }
-  Protection() : lock_(open("/tmp/vask-test-protection.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+  Protection() : lock_(open(kLock, O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
     EXPECT_EQ(flock(lock_, LOCK_EX), 0);
-    links_ = readFile(kLinks);  // once this test's turn has come
-    files_ = readFile(kFiles);
+    std::ifstream(kLock) >> links_ >> files_;
+    set(links_, files_);  // left by a killed test
+    links_ = readFile(kLinks).substr(0, 1);
+    files_ = readFile(kFiles).substr(0, 1);
+    std::ofstream(kLock) << links_ << ' ' << files_;
   }
   ~Protection() {
     set(links_, files_);
+    EXPECT_EQ(ftruncate(lock_, 0), 0);
     close(lock_);
   }
   Protection(const Protection&) = delete;
@@ -240,6 +246,7 @@ class Protection {
   }
 
  private:
+  static constexpr const char* kLock = "/tmp/vask-test-protection.lock";
   static constexpr const char* kLinks = "/proc/sys/fs/protected_symlinks";
   static constexpr const char* kFiles = "/proc/sys/fs/protected_regular";
   int lock_;

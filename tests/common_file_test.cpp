@@ -5,11 +5,13 @@
 #include <vask_common_c/common_file.h>
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -182,6 +184,7 @@ TEST(File, ALockedOpenWaitsForTheOtherEditorAndReadsItsSave) {
   const pid_t pid = fork();  // before the open: a child shares the lock of descriptors it inherits
   if (pid == 0) {
     char signal = 0;
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // a parent killed while the lock is held takes it along
     Held second(file, {0, read(go[0], &signal, 1) == 1, false});
     std::ofstream(file + "-read") << second.text;
     _exit(second.result);
