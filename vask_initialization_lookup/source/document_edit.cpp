@@ -407,6 +407,9 @@ int Edit::runKeys(Run_t* pRun) {
       continue;
     }
     const Logical_t* pLogical = pRun->pParts[pRun->pPartOf[i]].pLogical;
+    if (!pLogical->isKeyed) {
+      continue;  // its keys join the table when it is first looked up
+    }
     const char* pKey = pRun->ppMembers[i]->pKey;
     const size_t length = key_trimmedLength(pKey, std::strlen(pKey));
     KeyEntry_t* pEntry = key_find(index_, pLogical, pKey, length);
@@ -549,7 +552,7 @@ void Edit::runLines(Run_t* pRun) {
     pLine->pMember = pRun->ppMembers[i];
     if (pLine->mark == MarkNew && pLine->pPart != nullptr) {  // a member line makes a part
       pLine->pLogical = pLine->pPart->pLogical;
-      member_link(&index_, pLine, index_.isKeyed ? pRun->ppKeys[i] : nullptr);
+      member_link(&index_, pLine, pRun->ppKeys[i]);
       pRun->ppKeys[i] = nullptr;
     }
     pLine->mark = MarkNone;
@@ -745,7 +748,7 @@ int set_append(Document_t* pDocument, Line_t* pAfter, const char* pKey, const ch
   const size_t length = key_trimmedLength(pKey, std::strlen(pKey));
   KeyEntry_t* pEntry = key_find(index, pAfter->pLogical, pKey, length);
   KeyEntry_t* pMade = nullptr;
-  if (result == VaskCommonError_Success && pEntry == nullptr) {
+  if (result == VaskCommonError_Success && pEntry == nullptr && pAfter->pLogical->isKeyed) {
     pMade = static_cast<KeyEntry_t*>(std::calloc(1, sizeof(KeyEntry_t)));
     result = pMade != nullptr ? table_reserve(&index.keys, 1) : VaskCommonError_NoMemory;
   }
@@ -792,6 +795,7 @@ int set_append(Document_t* pDocument, Line_t* pAfter, const char* pKey, const ch
   pAfter->pNext = pNew;
   member_link(&index, pNew, pEntry);
   pPart->pLastMember = pNew;
+  pPart->isShown = true;
   pPart->pLast = pPart->pLast == pAfter ? pNew : pPart->pLast;
   index.isNumbered = false;
   document_edited(pDocument);
@@ -982,11 +986,14 @@ bool edit_isRefusal(int code) {
          code == VaskCommonError_NearMiss;
 }
 
-int member_find(const Document_t& document, const char* pSection, const char* pKey,
-                Found_t* pFound) {
+int member_find(Document_t* pDocument, const char* pSection, const char* pKey, Found_t* pFound) {
   *pFound = Found_t{};
-  const Index_t& index = document.index;
-  const Logical_t* pLogical = logical_find(index, pSection, std::strlen(pSection));
+  Index_t& index = pDocument->index;
+  Logical_t* pLogical = logical_find(index, pSection, std::strlen(pSection));
+  const int keyed = pLogical != nullptr ? logical_key(&index, pLogical) : VaskCommonError_Success;
+  if (keyed != VaskCommonError_Success) {
+    return keyed;
+  }
   const size_t length = std::strlen(pKey);
   const KeyEntry_t* pEntry = key_find(index, pLogical, pKey, key_trimmedLength(pKey, length));
   for (const Line_t* pLine = pEntry != nullptr ? pEntry->pLast : nullptr; pLine != nullptr;
@@ -1010,7 +1017,7 @@ int edit_set(Document_t* pDocument, const char* pSection, const char* pKey, cons
     return VaskCommonError_InvalidArgument;
   }
   Found_t found{};
-  const int result = member_find(*pDocument, pSection, pKey, &found);
+  const int result = member_find(pDocument, pSection, pKey, &found);
   if (result == VaskCommonError_Success) {
     return set_replace(pDocument, const_cast<Line_t*>(found.pExact), pValue);
   }
@@ -1033,7 +1040,7 @@ int edit_remove(Document_t* pDocument, const char* pSection, const char* pKey, s
     return VaskCommonError_InvalidArgument;
   }
   Found_t found{};
-  int result = member_find(*pDocument, pSection, pKey, &found);
+  int result = member_find(pDocument, pSection, pKey, &found);
   if (result != VaskCommonError_Success) {
     return result;
   }

@@ -17,9 +17,9 @@ struct Found_t {
   const Line_t* pNear;
 };
 
-// 0 (pExact found), 17 (only pNear), 16 (neither). The key table must be built.
-int member_find(const Document_t& document, const char* pSection, const char* pKey,
-                Found_t* pFound);
+// 0 (pExact found), 17 (only pNear), 16 (neither); 5 when the section's keys
+// cannot be put into the key table.
+int member_find(Document_t* pDocument, const char* pSection, const char* pKey, Found_t* pFound);
 
 int edit_set(Document_t* pDocument, const char* pSection, const char* pKey, const char* pValue);
 int edit_remove(Document_t* pDocument, const char* pSection, const char* pKey, size_t* pRemoved);

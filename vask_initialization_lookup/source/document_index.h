@@ -61,6 +61,7 @@ struct Part_t {
   Line_t* pLastMember;  // null when it has no member
   Logical_t* pLogical;  // the name it is read under
   size_t index;         // its position in the queue
+  bool isShown;         // it has a header or a member: its name is there
   bool isPooled;
   uint8_t mark;  // during an edit: read again
 };
@@ -78,6 +79,8 @@ struct Logical_t {
   size_t memberCount;
   uint64_t orderGeneration;  // when `order` was last given
   size_t order;              // its place among the names shown, first appearance first
+  KeyEntry_t* pKeyBlock;     // the entries made when its keys were first looked up
+  bool isKeyed;              // its member lines are in the key table
 };
 
 // The member lines of one logical section whose keys are equal but for trailing blanks.
@@ -88,6 +91,7 @@ struct KeyEntry_t {
   Logical_t* pLogical;
   Line_t* pFirst;
   Line_t* pLast;
+  bool isPooled;  // one of its logical section's first block
 };
 
 // A chained hash table over records that carry pHashNext and hash.
@@ -112,7 +116,6 @@ struct LineView_t {
 
 struct Index_t {
   bool isBuilt;
-  bool isKeyed;     // the key table is built
   bool isNumbered;  // every line's number is current
   Line_t* pHead;
   Line_t* pTail;
@@ -124,8 +127,6 @@ struct Index_t {
   size_t partCount;
   Table_t<Logical_t> logicals;
   Table_t<KeyEntry_t> keys;
-  KeyEntry_t* pKeyBlock;
-  size_t keyBlockCount;
   Slab_t* pSlab;     // where the logical sections live, until the index is released
   size_t readCount;  // lines before the end of the reading
   // The names in order of first appearance, and which part shows each first.
@@ -169,14 +170,13 @@ size_t key_trimmedLength(const char* pKey, size_t length);
 // into hQueue. 5 when an allocation fails, 1 when the text does not read as the
 // queue says (never, unless the reading rules here and the reader's disagree).
 int index_build(Index_t* pIndex, const char* pText, size_t size, VaskCommonDQueueHandle_t hQueue);
-// Builds the key table, once.
-int index_key(Index_t* pIndex);
+// Puts the member lines of a logical section into the key table, once: a
+// section's keys are looked up only when something asks for one of them.
+int logical_key(Index_t* pIndex, Logical_t* pLogical);
 void index_release(Index_t* pIndex);
 void index_number(Index_t* pIndex);
 
 Logical_t* logical_find(const Index_t& index, const char* pName, size_t length);
-// The logical section a part is read under, given the one before it (null at the start).
-int part_name(Index_t* pIndex, Part_t* pPart, Logical_t* pBefore);
 int logical_get(Index_t* pIndex, const char* pName, size_t length, Logical_t** ppLogical);
 
 // The key entry of the logical section for pKey (trailing blanks aside), or null.
@@ -192,7 +192,9 @@ void table_remove(Table_t<Entry_t>* pTable, Entry_t* pEntry);
 
 // Member lines in and out of their logical section's and key's lists (which
 // stay in text order: a line goes in at the end).
+// pKey joins the key table only where the line's logical section is keyed.
 void member_link(Index_t* pIndex, Line_t* pLine, KeyEntry_t* pKey);
+void member_keyLink(Index_t* pIndex, Line_t* pLine, KeyEntry_t* pKey);
 void member_unlink(Index_t* pIndex, Line_t* pLine);
 
 // Assigns lines to the sections hQueue holds from `first` on, in order, as the

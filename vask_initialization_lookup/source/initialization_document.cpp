@@ -211,19 +211,14 @@ int document_save(Document_t* pDocument, const char* pFilename) {
   return result;
 }
 
-// The document to work on, its index built (and its key table, when isKeyed).
-int document_ready(VaskInitializationDocumentHandle_t handle, bool isKeyed,
-                   Document_t** ppDocument) {
+// The document to work on, its index built.
+int document_ready(VaskInitializationDocumentHandle_t handle, Document_t** ppDocument) {
   Document_t* pDocument = document_from(handle);
   if (pDocument == nullptr) {
     return VaskCommonError_InvalidArgument;
   }
-  int result = index_ensure(pDocument);
-  if (result == VaskCommonError_Success && isKeyed) {
-    result = index_key(&pDocument->index);
-  }
   *ppDocument = pDocument;
-  return result;
+  return index_ensure(pDocument);
 }
 
 // A walk's cursor holds a line or a place in the name order, and the
@@ -484,12 +479,12 @@ extern "C" int VaskInitializationDocument_find(VaskInitializationDocumentHandle_
     return VaskCommonError_InvalidArgument;
   }
   Document_t* pDocument = nullptr;
-  int result = document_ready(handle, true, &pDocument);
+  int result = document_ready(handle, &pDocument);
   if (result != VaskCommonError_Success) {
     return result;
   }
   Found_t found{};
-  result = member_find(*pDocument, pSection, pKey, &found);
+  result = member_find(pDocument, pSection, pKey, &found);
   const Line_t* pFound = result == VaskCommonError_Success ? found.pExact : found.pNear;
   *ppMember = pFound != nullptr ? pFound->pMember : nullptr;
   if (pLine != nullptr) {
@@ -506,7 +501,7 @@ extern "C" int VaskInitializationDocument_sectionNext(VaskInitializationDocument
     return VaskCommonError_InvalidArgument;
   }
   Document_t* pDocument = nullptr;
-  int result = document_ready(handle, false, &pDocument);
+  int result = document_ready(handle, &pDocument);
   if (result == VaskCommonError_Success && cursor_isStale(*pDocument, *pCursor)) {
     result = VaskCommonError_InvalidArgument;
   }
@@ -535,7 +530,7 @@ extern "C" int VaskInitializationDocument_memberNext(VaskInitializationDocumentH
     return VaskCommonError_InvalidArgument;
   }
   Document_t* pDocument = nullptr;
-  int result = document_ready(handle, false, &pDocument);
+  int result = document_ready(handle, &pDocument);
   if (result == VaskCommonError_Success && cursor_isStale(*pDocument, *pCursor)) {
     result = VaskCommonError_InvalidArgument;
   }
@@ -564,7 +559,7 @@ extern "C" int VaskInitializationDocument_set(VaskInitializationDocumentHandle_t
     return VaskCommonError_InvalidArgument;
   }
   Document_t* pDocument = nullptr;
-  int result = document_ready(handle, true, &pDocument);
+  int result = document_ready(handle, &pDocument);
   if (result == VaskCommonError_Success) {
     result = edit_set(pDocument, pSection, pKey, pValue);
   }
@@ -584,7 +579,7 @@ extern "C" int VaskInitializationDocument_remove(VaskInitializationDocumentHandl
     return VaskCommonError_InvalidArgument;
   }
   Document_t* pDocument = nullptr;
-  int result = document_ready(handle, true, &pDocument);
+  int result = document_ready(handle, &pDocument);
   if (result == VaskCommonError_Success) {
     result = edit_remove(pDocument, pSection, pKey, pRemoved);
   }
@@ -600,7 +595,7 @@ extern "C" int VaskInitializationDocument_removeSection(VaskInitializationDocume
     return VaskCommonError_InvalidArgument;
   }
   Document_t* pDocument = nullptr;
-  int result = document_ready(handle, true, &pDocument);
+  int result = document_ready(handle, &pDocument);
   if (result == VaskCommonError_Success) {
     result = edit_removeSection(pDocument, pSection);
   }
@@ -657,7 +652,7 @@ extern "C" int VaskInitializationDocument_check(VaskInitializationDocumentHandle
     return VaskCommonError_InvalidArgument;
   }
   Document_t* pDocument = nullptr;
-  int result = document_ready(handle, false, &pDocument);
+  int result = document_ready(handle, &pDocument);
   if (result == VaskCommonError_Success) {
     result = findings_get(pDocument, index, pDiagnostic);
   }
