@@ -98,6 +98,30 @@ std::string names(VaskCommonDQueueHandle_t hQueue) {
   return text;
 }
 
+// Every section's members by name, as "<name>key=value" each. With `isBuilding`, a
+// lookup after each section's first member makes the walk go on through the
+// full index. Through the lookup library's walk when the handle is 0.
+std::string namedWalks(Handle handle, VaskCommonDQueueHandle_t hQueue, bool isBuilding) {
+  std::string text;
+  VaskInitializationLookupCursor_t sections = VASK_INITIALIZATION_LOOKUP_CURSOR_START;
+  for (const char* pName = nullptr;
+       VaskInitializationLookup_sectionNext(hQueue, &sections, &pName) == 0;) {
+    VaskInitializationLookupCursor_t cursor = VASK_INITIALIZATION_LOOKUP_CURSOR_START;
+    VaskInitializationMember_t* pMember = nullptr;
+    while ((handle != 0
+                ? VaskInitializationDocument_memberNext(handle, pName, &cursor, &pMember, nullptr)
+                : VaskInitializationLookup_memberNext(hQueue, pName, &cursor, &pMember)) == 0) {
+      text += std::string("<") + pName + ">" + pMember->pKey + "=" + pMember->pValue + "\n";
+      VaskInitializationMember_t* pFound = nullptr;
+      if (isBuilding) {
+        EXPECT_EQ(VaskInitializationDocument_find(handle, pName, pMember->pKey, &pFound, nullptr),
+                  0);
+      }
+    }
+  }
+  return text;
+}
+
 // The document after an edit says what a fresh document of its text says:
 // queue, walk with line numbers, names in order (also through the lookup
 // library's walk, which a document's queue speeds up), findings.
@@ -109,6 +133,10 @@ void expectFresh(const Document& document) {
   ASSERT_EQ(vask::test::parseInto(text.starts_with(kMark) ? text.substr(3) : text, plain.handle()),
             0);
   EXPECT_EQ(names(document.queue()), names(plain.handle())) << text;
+  const std::string byName = namedWalks(0, plain.handle(), false);
+  EXPECT_EQ(namedWalks(Document(text).handle(), plain.handle(), false), byName) << text;
+  EXPECT_EQ(namedWalks(Document(text).handle(), plain.handle(), true), byName) << text;
+  EXPECT_EQ(namedWalks(document.handle(), plain.handle(), false), byName) << text;
   EXPECT_EQ(walk(document.handle()).ends_with(names(plain.handle())), true) << text;
   EXPECT_EQ(vask::test::dump(document.queue()), readerView(text)) << text;
   EXPECT_EQ(walk(document.handle()), walk(fresh.handle())) << text;
@@ -643,6 +671,43 @@ TEST_P(DocumentFault, AFailedOperationChangesNothing) {
     }
     EXPECT_EQ(heap.leaked(), 0);
     (void)folder.write("out.ini", "old");
+  }
+}
+
+// Walks by name before the lines are indexed, and the index built in the middle
+// of one, failing in turn: each failure is 5, and a later walk gives everything.
+TEST(DocumentWalkFault, AWalkByNameThatFailsCanBeWalkedAgain) {
+  const vask::Sections plain = vask::test::queueOf();
+  ASSERT_EQ(vask::test::parseInto(kText, plain.handle()), 0);
+  const std::string expected = namedWalks(0, plain.handle(), false);
+  for (unsigned n = 1, isFired = 1; isFired != 0 && n < 5000 && !HasFailure(); ++n) {
+    SCOPED_TRACE("failing call " + std::to_string(n));
+    const vask::test::HeapCheck heap;
+    {
+      const Document document(kText);
+      ASSERT_EQ(document.result(), 0);
+      VaskInitializationLookupCursor_t cursor = VASK_INITIALIZATION_LOOKUP_CURSOR_START;
+      VaskInitializationMember_t* pMember = nullptr;
+      int result = 0;
+      {
+        const vask::test::TraceCapture trace;
+        vask::test::faultArmAny(n, 42);
+        for (int i = 0; result == 0; ++i) {
+          result = VaskInitializationDocument_memberNext(document.handle(), "General", &cursor,
+                                                         &pMember, nullptr);
+          result = result == 0 && i == 1 ? VaskInitializationDocument_find(
+                                               document.handle(), "Editor", "x", &pMember, nullptr)
+                                         : result;
+          result = result == 16 && i == 1 ? 0 : result;
+        }
+        vask::test::faultDisarm();
+        isFired = vask::test::faultFired() ? 1 : 0;
+      }
+      const int failure = vask::test::faultFiredPoint() <= vask::test::FaultPoint::Realloc ? 5 : 42;
+      EXPECT_TRUE(result == 16 || (isFired != 0 && result == failure)) << result;
+      EXPECT_EQ(namedWalks(document.handle(), plain.handle(), false), expected);
+    }
+    EXPECT_EQ(heap.leaked(), 0);
   }
 }
 

@@ -384,8 +384,8 @@ int Edit::runParts(Run_t* pRun) {
   Logical_t* pBefore = pRun->pFirstPart != nullptr && pRun->pFirstPart->pPrev != nullptr
                            ? pRun->pFirstPart->pPrev->pLogical
                            : nullptr;
-  Reading_t reading{pRun->ppLines, nullptr,       pRun->count,     pRun->hRead, 0,      sections,
-                    pRun->pParts,  pRun->pPartOf, pRun->ppMembers, &index_,     pBefore};
+  Reading_t reading{pRun->ppLines, nullptr,       pRun->count,     pRun->hRead, 0,       sections,
+                    pRun->pParts,  pRun->pPartOf, pRun->ppMembers, &index_,     pBefore, false};
   int result = reading_assign(&reading);
   for (size_t i = 0; result == VaskCommonError_Success && i < pRun->count; ++i) {
     result = member_isWhole(*pRun->ppLines[i], pRun->ppMembers[i]);

@@ -238,18 +238,21 @@ int reading_next(Reading_t* pReading, size_t* pPart, Tally_t* pTally) {
   if (next >= pReading->sections) {
     return VaskCommonError_Failure;
   }
-  void* pItem = nullptr;
-  const int result = VaskCommonDQueue_at(pReading->hQueue, pReading->first + next, &pItem);
-  if (result != VaskCommonError_Success) {
-    return result;
-  }
   Part_t& part = pReading->pParts[next];
-  part = Part_t{};
-  part.pSection = static_cast<VaskInitializationSection_t*>(pItem);
-  part.isShown = part.pSection->pHeader != nullptr;
   *pPart = next;
   *pTally = Tally_t{};
-  return VaskCommonError_Success;
+  if (pReading->isKnown) {  // the section and its name are there: the lines come now
+    part.pFirst = nullptr;
+    part.pLast = nullptr;
+    part.pLastMember = nullptr;
+    return VaskCommonError_Success;
+  }
+  void* pItem = nullptr;
+  const int result = VaskCommonDQueue_at(pReading->hQueue, pReading->first + next, &pItem);
+  part = Part_t{};
+  part.pSection = static_cast<VaskInitializationSection_t*>(pItem);
+  part.isShown = result == VaskCommonError_Success && part.pSection->pHeader != nullptr;
+  return result;
 }
 
 // The line goes into the part (kNotYet: before the first) with its member.
@@ -329,14 +332,19 @@ void parts_link(Index_t* pIndex) {
 }
 
 int index_assign(Index_t* pIndex, VaskCommonDQueueHandle_t hQueue, size_t count) {
-  Reading_t reading{nullptr, pIndex->pLineBlock, pIndex->readCount, hQueue,  0,
-                    count,   pIndex->pPartBlock, nullptr,           nullptr, pIndex,
-                    nullptr};
-  const int result = reading_assign(&reading);
-  if (result == VaskCommonError_Success) {
-    parts_link(pIndex);
-  }
-  return result;
+  Reading_t reading{nullptr,
+                    pIndex->pLineBlock,
+                    pIndex->readCount,
+                    hQueue,
+                    0,
+                    count,
+                    pIndex->pPartBlock,
+                    nullptr,
+                    nullptr,
+                    pIndex,
+                    nullptr,
+                    true};
+  return reading_assign(&reading);
 }
 
 void lines_release(Index_t* pIndex) {
@@ -690,28 +698,131 @@ int reading_assign(Reading_t* pReading) {
 
 // --- the index --------------------------------------------------------------
 
-int index_build(Index_t* pIndex, const char* pText, size_t size, VaskCommonDQueueHandle_t hQueue) {
-  const size_t count = lines_count(pText, size);
+int index_section(Index_t* pIndex, VaskCommonDQueueHandle_t hQueue) {
+  if (pIndex->isSectioned) {
+    return VaskCommonError_Success;
+  }
   const size_t parts = VaskCommonDQueue_length(hQueue);
-  *pIndex = Index_t{};
   // Not zeroed: every record is written whole before use, and a large zeroed block
-  // costs a pass of its own where the allocator hands out reused memory.
-  pIndex->pLineBlock = static_cast<Line_t*>(std::malloc((count + 1) * sizeof(Line_t)));
+  // costs a pass of its own where the allocator hands out reused memory. Room
+  // for every name at once: a table grown step by step leaves its old buckets
+  // to the allocator to merge.
   pIndex->pPartBlock = static_cast<Part_t*>(std::malloc((parts + 1) * sizeof(Part_t)));
-  pIndex->partCount = parts;
-  // Room for every name at once: a table grown step by step would leave its
-  // old bucket arrays to the allocator to merge.
-  int result = pIndex->pLineBlock != nullptr && pIndex->pPartBlock != nullptr
-                   ? table_reserve(&pIndex->logicals, parts)
-                   : VaskCommonError_NoMemory;
-  if (result == VaskCommonError_Success) {
-    lines_cut(pIndex, pText, size, count);
-    result = index_assign(pIndex, hQueue, parts);
+  int result = pIndex->pPartBlock != nullptr ? table_reserve(&pIndex->logicals, parts)
+                                             : VaskCommonError_NoMemory;
+  Logical_t* pBefore = nullptr;
+  for (size_t i = 0; result == VaskCommonError_Success && i < parts; ++i) {
+    void* pItem = nullptr;
+    result = VaskCommonDQueue_at(hQueue, i, &pItem);
+    Part_t& part = pIndex->pPartBlock[i];
+    part = Part_t{};
+    part.pSection = static_cast<VaskInitializationSection_t*>(pItem);
+    const char* pHeader = result == VaskCommonError_Success ? part.pSection->pHeader : nullptr;
+    const size_t members = pItem != nullptr ? VaskCommonDQueue_length(part.pSection->hMember) : 0;
+    part.isShown = pHeader != nullptr || members > 0;
+    part.pLogical = pHeader == nullptr ? pBefore : nullptr;
+    if (result == VaskCommonError_Success && part.pLogical == nullptr) {
+      const char* pName = pHeader != nullptr ? pHeader : "";
+      result = logical_get(pIndex, pName, std::strlen(pName), &part.pLogical);
+    }
+    if (result == VaskCommonError_Success) {
+      part.pLogical->lightCount += members;
+      pBefore = part.pLogical;
+    }
   }
   if (result != VaskCommonError_Success) {
-    index_release(pIndex);
+    std::free(pIndex->pPartBlock);
+    pIndex->pPartBlock = nullptr;
+    table_each(&pIndex->logicals, [](Logical_t* pLogical) { pLogical->lightCount = 0; });
     return result;
   }
+  pIndex->partCount = parts;
+  parts_link(pIndex);
+  pIndex->isSectioned = true;
+  return VaskCommonError_Success;
+}
+
+int index_light(Index_t* pIndex, uint64_t generation) {
+  if (pIndex->ppLight != nullptr) {
+    return VaskCommonError_Success;
+  }
+  int result = index_order(pIndex, generation);  // the names with members, each once
+  size_t total = 0;
+  for (size_t i = 0; result == VaskCommonError_Success && i < pIndex->orderCount; ++i) {
+    pIndex->ppOrder[i]->lightStart = total;
+    total += pIndex->ppOrder[i]->lightCount;
+    pIndex->ppOrder[i]->lightCount = 0;  // counted again as they go in
+  }
+  auto** ppLight =
+      result == VaskCommonError_Success
+          ? static_cast<VaskInitializationMember_t**>(std::malloc((total + 1) * sizeof(void*)))
+          : nullptr;
+  result = ppLight != nullptr ? result : VaskCommonError_NoMemory;
+  for (Part_t* pPart = pIndex->pFirstPart; result == VaskCommonError_Success && pPart != nullptr;
+       pPart = pPart->pNext) {
+    Logical_t& logical = *pPart->pLogical;
+    const size_t members = VaskCommonDQueue_length(pPart->pSection->hMember);
+    for (size_t i = 0; result == VaskCommonError_Success && i < members; ++i) {
+      void* pItem = nullptr;
+      result = VaskCommonDQueue_at(pPart->pSection->hMember, i, &pItem);
+      ppLight[logical.lightStart + logical.lightCount++] =
+          static_cast<VaskInitializationMember_t*>(pItem);
+    }
+  }
+  if (result != VaskCommonError_Success) {
+    std::free(static_cast<void*>(ppLight));
+    table_each(&pIndex->logicals, [](Logical_t* pLogical) { pLogical->lightCount = 0; });
+    for (Part_t* pPart = pIndex->pFirstPart; pPart != nullptr; pPart = pPart->pNext) {
+      pPart->pLogical->lightCount += VaskCommonDQueue_length(pPart->pSection->hMember);
+    }
+    return result;
+  }
+  pIndex->ppLight = ppLight;
+  return VaskCommonError_Success;
+}
+
+namespace {
+
+// Undoes a reading of the lines that failed part way: none of them is owned yet.
+void lines_unread(Index_t* pIndex) {
+  std::free(pIndex->pLineBlock);
+  pIndex->pLineBlock = nullptr;
+  pIndex->pHead = nullptr;
+  pIndex->pTail = nullptr;
+  pIndex->pEnd = nullptr;
+  pIndex->readCount = 0;
+  table_each(&pIndex->logicals, [](Logical_t* pLogical) {
+    pLogical->pFirstMember = nullptr;
+    pLogical->pLastMember = nullptr;
+    pLogical->memberCount = 0;
+  });
+  for (Part_t* pPart = pIndex->pFirstPart; pPart != nullptr; pPart = pPart->pNext) {
+    pPart->pFirst = nullptr;
+    pPart->pLast = nullptr;
+    pPart->pLastMember = nullptr;
+  }
+}
+
+}  // namespace
+
+int index_build(Index_t* pIndex, const char* pText, size_t size, VaskCommonDQueueHandle_t hQueue) {
+  int result = index_section(pIndex, hQueue);
+  if (result != VaskCommonError_Success) {
+    return result;
+  }
+  const size_t count = lines_count(pText, size);
+  pIndex->pLineBlock = static_cast<Line_t*>(std::malloc((count + 1) * sizeof(Line_t)));
+  result = pIndex->pLineBlock != nullptr ? VaskCommonError_Success : VaskCommonError_NoMemory;
+  if (result == VaskCommonError_Success) {
+    lines_cut(pIndex, pText, size, count);
+    result = index_assign(pIndex, hQueue, pIndex->partCount);
+  }
+  if (result != VaskCommonError_Success) {
+    lines_unread(pIndex);  // the sections and their names stay: walks begun hold them
+    return result;
+  }
+  std::free(static_cast<void*>(pIndex->ppLight));  // the lines serve the walks from now on
+  pIndex->ppLight = nullptr;
   pIndex->isBuilt = true;
   pIndex->isNumbered = true;
   return VaskCommonError_Success;
@@ -765,6 +876,7 @@ void index_release(Index_t* pIndex) {
   std::free(pIndex->pPartBlock);
   std::free(static_cast<void*>(pIndex->ppOrder));
   std::free(pIndex->pFirstShown);
+  std::free(static_cast<void*>(pIndex->ppLight));
   *pIndex = Index_t{};
 }
 

@@ -81,6 +81,8 @@ struct Logical_t {
   size_t order;              // its place among the names shown, first appearance first
   KeyEntry_t* pKeyBlock;     // the entries made when its keys were first looked up
   bool isKeyed;              // its member lines are in the key table
+  size_t lightStart;         // before the lines are indexed: where its members stand
+  size_t lightCount;         //   in the index's member array, and how many
 };
 
 // The member lines of one logical section whose keys are equal but for trailing blanks.
@@ -115,8 +117,9 @@ struct LineView_t {
 };
 
 struct Index_t {
-  bool isBuilt;
-  bool isNumbered;  // every line's number is current
+  bool isSectioned;  // the parts and their names, read from the queue
+  bool isBuilt;      // the lines too
+  bool isNumbered;   // every line's number is current
   Line_t* pHead;
   Line_t* pTail;
   Line_t* pEnd;  // the line that ends the reading, or null
@@ -135,6 +138,7 @@ struct Index_t {
   size_t orderCount;
   uint8_t* pFirstShown;  // by queue position
   size_t firstShownCount;
+  VaskInitializationMember_t** ppLight;  // see index_light; null once the lines are built
 };
 
 bool byte_isBlank(char character);
@@ -166,8 +170,15 @@ uint64_t key_hash(const Logical_t* pLogical, const char* pKey, size_t length);
 // A key with its trailing blanks left out.
 size_t key_trimmedLength(const char* pKey, size_t length);
 
-// Builds the lines, parts and logical sections of `size` bytes at pText read
-// into hQueue. 5 when an allocation fails, 1 when the text does not read as the
+// The parts and the logical sections of hQueue, from the queue alone: what the
+// walks of sections and their members need, without the lines.
+int index_section(Index_t* pIndex, VaskCommonDQueueHandle_t hQueue);
+// Before the lines are indexed: every member in one array, each logical
+// section's members together (lightStart, lightCount), for walks.
+int index_light(Index_t* pIndex, uint64_t generation);
+
+// Builds the lines of `size` bytes at pText read into hQueue and ties them to
+// the parts (index_section first). 5 when an allocation fails, 1 when the text does not read as the
 // queue says (never, unless the reading rules here and the reader's disagree).
 int index_build(Index_t* pIndex, const char* pText, size_t size, VaskCommonDQueueHandle_t hQueue);
 // Puts the member lines of a logical section into the key table, once: a
@@ -216,6 +227,7 @@ struct Reading_t {
   VaskInitializationMember_t** ppMembers;
   Index_t* pIndex;     // keeps the names
   Logical_t* pBefore;  // the name in force before the first section; null at the start
+  bool isKnown;        // pParts already hold the sections, named: the lines are tied to them
 };
 int reading_assign(Reading_t* pReading);
 

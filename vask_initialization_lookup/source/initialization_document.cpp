@@ -221,23 +221,50 @@ int document_ready(VaskInitializationDocumentHandle_t handle, Document_t** ppDoc
   return index_ensure(pDocument);
 }
 
+// The document to walk, its sections indexed: the lines wait for the first
+// call that needs them.
+int document_sectioned(VaskInitializationDocumentHandle_t handle, Document_t** ppDocument) {
+  Document_t* pDocument = document_from(handle);
+  if (pDocument == nullptr) {
+    return VaskCommonError_InvalidArgument;
+  }
+  *ppDocument = pDocument;
+  return index_section(&pDocument->index, pDocument->hQueue);
+}
+
 // A walk's cursor holds a line or a place in the name order, and the
-// generation it began at; 0 for a walk not begun.
+// generation it began at; 0 for a walk not begun. A walk of one section's
+// members begun before the lines were indexed holds how many it has given,
+// tagged in the low bit that a line's address never has.
 bool cursor_isStale(const Document_t& document, const VaskInitializationLookupCursor_t& cursor) {
   return cursor.member != 0 && cursor.member != document.generation;
+}
+
+constexpr size_t kGivenTag = 1;
+
+bool cursor_isCounted(const VaskInitializationLookupCursor_t& cursor) {
+  return (cursor.section & kGivenTag) != 0;
+}
+
+const Logical_t* logical_named(const Document_t& document, const char* pSection) {
+  return document.pGiven != nullptr && document.pGiven->pName == pSection
+             ? document.pGiven
+             : logical_find(document.index, pSection, std::strlen(pSection));
 }
 
 const Line_t* member_after(const Document_t& document, const char* pSection,
                            const VaskInitializationLookupCursor_t& cursor) {
   const auto* pLast = reinterpret_cast<const Line_t*>(cursor.section);
   if (pSection != nullptr) {
-    if (pLast != nullptr) {
+    if (pLast != nullptr && !cursor_isCounted(cursor)) {
       return pLast->pLogicalNext;
     }
-    const Logical_t* pLogical = document.pGiven != nullptr && document.pGiven->pName == pSection
-                                    ? document.pGiven
-                                    : logical_find(document.index, pSection, std::strlen(pSection));
-    return pLogical != nullptr ? pLogical->pFirstMember : nullptr;
+    const Logical_t* pLogical = logical_named(document, pSection);
+    const Line_t* pLine = pLogical != nullptr ? pLogical->pFirstMember : nullptr;
+    for (size_t given = cursor.section >> 1; pLine != nullptr && given > 0; --given) {
+      pLine = pLine->pLogicalNext;  // a counted walk goes on from the lines
+    }
+    return pLine;
   }
   const Line_t* pLine = pLast != nullptr ? pLast->pNext : document.index.pHead;
   while (pLine != nullptr && pLine->kind != LineKindMember) {
@@ -245,6 +272,28 @@ const Line_t* member_after(const Document_t& document, const char* pSection,
   }
   return pLine != nullptr && pLine->kind == LineKindMember && pLine->pPart != nullptr ? pLine
                                                                                       : nullptr;
+}
+
+// The next member of one section, before the lines are indexed: from the
+// index's array of every member, grouped by section name.
+int member_nextCounted(Document_t* pDocument, const char* pSection,
+                       VaskInitializationLookupCursor_t* pCursor,
+                       VaskInitializationMember_t** ppMember) {
+  int result = index_light(&pDocument->index, pDocument->generation);
+  const Logical_t* pLogical =
+      result == VaskCommonError_Success ? logical_named(*pDocument, pSection) : nullptr;
+  const size_t given = pCursor->section >> 1;
+  if (result != VaskCommonError_Success) {
+    return result;
+  }
+  if (pLogical == nullptr || given >= pLogical->lightCount) {
+    return VaskCommonError_NoEntry;
+  }
+  *ppMember = pDocument->index.ppLight[pLogical->lightStart + given];
+  pCursor->section = ((given + 1) << 1) | kGivenTag;
+  pCursor->member = pDocument->generation;
+  pCursor->pName = pLogical->pName;
+  return VaskCommonError_Success;
 }
 
 }  // namespace
@@ -375,7 +424,7 @@ bool document_isFirstShown(VaskCommonDQueueHandle_t hQueue, size_t index, bool* 
     return false;
   }
   auto* pDocument = static_cast<Document_t*>(pData);
-  if (index_ensure(pDocument) != VaskCommonError_Success ||
+  if (index_section(&pDocument->index, pDocument->hQueue) != VaskCommonError_Success ||
       index_order(&pDocument->index, pDocument->generation) != VaskCommonError_Success ||
       index >= pDocument->index.firstShownCount) {
     return false;
@@ -501,7 +550,7 @@ extern "C" int VaskInitializationDocument_sectionNext(VaskInitializationDocument
     return VaskCommonError_InvalidArgument;
   }
   Document_t* pDocument = nullptr;
-  int result = document_ready(handle, &pDocument);
+  int result = document_sectioned(handle, &pDocument);
   if (result == VaskCommonError_Success && cursor_isStale(*pDocument, *pCursor)) {
     result = VaskCommonError_InvalidArgument;
   }
@@ -529,10 +578,17 @@ extern "C" int VaskInitializationDocument_memberNext(VaskInitializationDocumentH
   if (pCursor == nullptr || ppMember == nullptr) {
     return VaskCommonError_InvalidArgument;
   }
-  Document_t* pDocument = nullptr;
-  int result = document_ready(handle, &pDocument);
-  if (result == VaskCommonError_Success && cursor_isStale(*pDocument, *pCursor)) {
+  Document_t* pDocument = document_from(handle);
+  const bool isCounted =
+      pDocument != nullptr && pSection != nullptr && pLine == nullptr && !pDocument->index.isBuilt;
+  int result =
+      isCounted ? document_sectioned(handle, &pDocument) : document_ready(handle, &pDocument);
+  if (result == VaskCommonError_Success && (cursor_isStale(*pDocument, *pCursor) ||
+                                            (pSection == nullptr && cursor_isCounted(*pCursor)))) {
     result = VaskCommonError_InvalidArgument;
+  }
+  if (result == VaskCommonError_Success && isCounted) {
+    return member_nextCounted(pDocument, pSection, pCursor, ppMember);
   }
   if (result != VaskCommonError_Success) {
     return result;
