@@ -172,6 +172,9 @@ Document document_open(const EditTarget& target, bool isLocked) {
   VaskInitializationDiagnostic_t diagnostic{};
   const int code =
       VaskInitializationDocument_open(target.path.c_str(), &param, document.out(), &diagnostic);
+  if (code != VaskCommonError_Success && target.mayCreate && path_kind(target.path) == 0) {
+    save_fail(name, code, true);  // a missing file that could not be created there
+  }
   if (code != VaskCommonError_Success) {
     read_fail(name, code, target.maxSize, &diagnostic);
   }

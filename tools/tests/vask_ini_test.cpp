@@ -184,6 +184,8 @@ TEST(VaskIni, InputsThatCannotBeReadExitFour) {
        "(standard input): cannot read the file: the input is larger than allowed (more than 1024 "
        "bytes; see --max-size)"},
       {{"merge", "-", "/", "--output", "-"}, "/: cannot read the file: is a folder"},
+      {{"set", "none/new.ini", "s", "k", "v"},
+       "none/new.ini: cannot create the file: no such file or folder"},
   };
   for (const auto& [arguments, message] : cases) {
     const ToolResult result = runTool(arguments, std::string(1025, '#'), folder.root());
