@@ -141,7 +141,10 @@ VASK_INITIALIZATION_LOOKUP_API int VaskInitializationDocument_find(
  * the document's index: a whole walk is linear. Start from
  * VASK_INITIALIZATION_LOOKUP_CURSOR_START; the cursor's fields mean places in
  * the index, not in the queue. memberNext gives the member's line in *pLine
- * (pLine may be null). An edit ends the walks begun before it.
+ * (pLine may be null). An edit ends the walks begun before it (13). The index
+ * is built on first use: the names and each name's members from the queue
+ * alone, the lines only when a walk asks for line numbers or for the members
+ * of every section; NoMemory (5) when that fails, the cursor left as it was.
  */
 VASK_INITIALIZATION_LOOKUP_API int VaskInitializationDocument_sectionNext(
     VaskInitializationDocumentHandle_t handle, VaskInitializationLookupCursor_t* pCursor,

@@ -749,15 +749,15 @@ int index_light(Index_t* pIndex, uint64_t generation) {
   int result = index_order(pIndex, generation);  // the names with members, each once
   size_t total = 0;
   for (size_t i = 0; result == VaskCommonError_Success && i < pIndex->orderCount; ++i) {
-    pIndex->ppOrder[i]->lightStart = total;
+    pIndex->ppOrder[i]->lightStart = total;  // moves on as the members go in
     total += pIndex->ppOrder[i]->lightCount;
-    pIndex->ppOrder[i]->lightCount = 0;  // counted again as they go in
   }
   auto** ppLight =
       result == VaskCommonError_Success
           ? static_cast<VaskInitializationMember_t**>(std::malloc((total + 1) * sizeof(void*)))
           : nullptr;
-  result = ppLight != nullptr ? result : VaskCommonError_NoMemory;
+  result =
+      result == VaskCommonError_Success && ppLight == nullptr ? VaskCommonError_NoMemory : result;
   for (Part_t* pPart = pIndex->pFirstPart; result == VaskCommonError_Success && pPart != nullptr;
        pPart = pPart->pNext) {
     Logical_t& logical = *pPart->pLogical;
@@ -765,17 +765,15 @@ int index_light(Index_t* pIndex, uint64_t generation) {
     for (size_t i = 0; result == VaskCommonError_Success && i < members; ++i) {
       void* pItem = nullptr;
       result = VaskCommonDQueue_at(pPart->pSection->hMember, i, &pItem);
-      ppLight[logical.lightStart + logical.lightCount++] =
-          static_cast<VaskInitializationMember_t*>(pItem);
+      ppLight[logical.lightStart++] = static_cast<VaskInitializationMember_t*>(pItem);
     }
   }
   if (result != VaskCommonError_Success) {
-    std::free(static_cast<void*>(ppLight));
-    table_each(&pIndex->logicals, [](Logical_t* pLogical) { pLogical->lightCount = 0; });
-    for (Part_t* pPart = pIndex->pFirstPart; pPart != nullptr; pPart = pPart->pNext) {
-      pPart->pLogical->lightCount += VaskCommonDQueue_length(pPart->pSection->hMember);
-    }
+    std::free(static_cast<void*>(ppLight));  // a later try places them afresh
     return result;
+  }
+  for (size_t i = 0; i < pIndex->orderCount; ++i) {
+    pIndex->ppOrder[i]->lightStart -= pIndex->ppOrder[i]->lightCount;
   }
   pIndex->ppLight = ppLight;
   return VaskCommonError_Success;
