@@ -8,6 +8,7 @@
 #include <vask_common_c/common_error.h>
 #include <vask_common_c/common_file.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -336,9 +337,7 @@ void diagnostic_fill(Diagnostic_t* pDiagnostic, int code, const char* pLine, siz
   pDiagnostic->offset = offset;
   pDiagnostic->length = length;
   pDiagnostic->end = length;
-  const size_t shown =
-      length < sizeof(pDiagnostic->aText) - 1 ? length : sizeof(pDiagnostic->aText) - 1;
-  std::memcpy(pDiagnostic->aText, pLine, shown);
+  std::memcpy(pDiagnostic->aText, pLine, std::min(length, sizeof(pDiagnostic->aText) - 1));
 }
 
 void queue_release(VaskCommonDQueueHandle_t* pHandle) {
