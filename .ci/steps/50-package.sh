@@ -11,7 +11,7 @@
 set -euo pipefail
 bash scripts/setup
 export DEBIAN_FRONTEND=noninteractive
-apt_install() { apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "$@"; }
+source .ci/debian.sh
 # Packaging tools, and the build dependencies that debian/control names.
 apt_install dpkg-dev debhelper lintian
 apt-get -o DPkg::Lock::Timeout=600 build-dep -y --no-install-recommends ./
@@ -26,14 +26,8 @@ cmake --install build-static --prefix "${static_prefix}" >/dev/null
 bash tests/install/run.sh --prefix "${static_prefix}" --generator Ninja
 
 echo "--- Debian packages"
-# dpkg-buildpackage writes the packages next to the source folder: build in a copy.
-version="$(dpkg-parsechangelog -S Version)"
-source="$(dpkg-parsechangelog -S Source)"
 out=build-deb-pkg
-rm -rf "${out}"
-mkdir -p "${out}/${source}-${version}"
-tar --exclude=./.git --exclude='./build*' -cf - . | tar -xf - -C "${out}/${source}-${version}"
-(cd "${out}/${source}-${version}" && dpkg-buildpackage -us -uc -b -J2)
+deb_build "${out}" -us -uc -b -J2
 
 changes=("${out}"/*.changes)
 lintian --version

@@ -6,7 +6,7 @@
 set -euo pipefail
 bash scripts/setup
 export DEBIAN_FRONTEND=noninteractive
-apt_install() { apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "$@"; }
+source .ci/debian.sh
 # The arm64 packages this step installs go again at its end, and so does the
 # architecture: an arm64 libc left installed would be found by qemu-aarch64 runs
 # of the cross builds (through the build machine's ld.so.cache).
@@ -29,12 +29,8 @@ apt_install dpkg-dev debhelper lintian crossbuild-essential-arm64 libc6-dev:arm6
 apt-get -o DPkg::Lock::Timeout=600 build-dep -y --no-install-recommends -a arm64 -Pcross,nocheck ./
 
 version="$(dpkg-parsechangelog -S Version)"
-source="$(dpkg-parsechangelog -S Source)"
 out=build-deb-arm64
-rm -rf "${out}"
-mkdir -p "${out}/${source}-${version}"
-tar --exclude=./.git --exclude='./build*' -cf - . | tar -xf - -C "${out}/${source}-${version}"
-(cd "${out}/${source}-${version}" && dpkg-buildpackage -a arm64 -Pcross,nocheck -b -us -uc -J2)
+deb_build "${out}" -a arm64 -Pcross,nocheck -b -us -uc -J2
 
 changes=("${out}"/*_arm64.changes)
 lintian --fail-on error,warning "${changes[@]}"
