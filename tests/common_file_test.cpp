@@ -10,13 +10,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fault.h"
@@ -36,7 +34,8 @@ enum : int {
   Changed = 20,
   Large = 21
 };
-std::string gSelf;  // this executable; see main for what it does when given arguments
+std::string gSelf;              // this executable; see main for what it does when given arguments
+const char* gLoaded = nullptr;  // in `--load`, the file, which a SIGUSR1 appends a 'w' to
 
 // A buffer's text, "-" for none; the record is emptied.
 std::string take(VaskCommonBuffer_t* pBuffer) {
@@ -310,7 +309,8 @@ int readsBefore(const std::string& path) {
 
 // A file shrinks while load2 reads it (a delay on the read that would find its end makes
 // the window certain): the load reads it again and gives the new version whole, never a
-// mix; a file that keeps changing under every pass gives FileChanged.
+// mix. A file that changes under every pass gives FileChanged: a signal on each read
+// makes the loading process itself append a byte, so no pass can miss a change.
 TEST(File, ALoadReadsOneVersionOfAFileThatChangesMeanwhile) {
   const std::string missing = vask::test::straceMissing(gSelf);
   if (!missing.empty()) {
@@ -330,18 +330,13 @@ TEST(File, ALoadReadsOneVersionOfAFileThatChangesMeanwhile) {
     EXPECT_EQ(vask::test::straceWait(strace), Ok);
     EXPECT_EQ(fileBytes(file + "-loaded"), std::string(size_t{1} << 20, 'b'));
   }
-  std::atomic<bool> isDone{false};
-  std::thread writer([&] {
-    for (std::ofstream out(file, std::ios::app); !isDone; usleep(5000)) {
-      out << 'w' << std::flush;
-    }
-  });
   const std::string every =
-      "-e inject=read:delay_enter=50000:when=" + std::to_string(before + 1) + "+";
+      "-e inject=read:signal=SIGUSR1:when=" + std::to_string(before + 1) + "+";
   EXPECT_EQ(vask::test::straceRun(every, "read", file + "-log", gSelf + " --load " + file, nullptr),
             Changed);
-  isDone = true;
-  writer.join();
+  const std::string appended = fileBytes(file).substr(size_t{1} << 20);
+  EXPECT_GE(appended.size(), 5U);  // at least one per pass
+  EXPECT_EQ(appended.find_first_not_of('w'), std::string::npos);
 }
 
 // Another writer that does not lock appends to the old file while the save renames the
@@ -367,11 +362,17 @@ TEST(File, AWriteDuringTheRenameIsReportedWithTheBytesItLost) {
 
 }  // namespace
 
-// `--load FILE`: load2 into FILE-loaded; `--edit FILE TEXT`: open, save TEXT, and what
-// another writer lost into FILE-lost. The exit code is the call's.
+// `--load FILE`: load2 into FILE-loaded (a SIGUSR1 meanwhile appends a 'w' to FILE); `--edit FILE
+// TEXT`: open, save TEXT, and what another writer lost into FILE-lost. The exit code is the call's.
 int main(int argc, char** argv) {
   const std::string mode = argc > 2 ? argv[1] : "";
   if (mode == "--load") {
+    gLoaded = argv[2];
+    (void)std::signal(SIGUSR1, [](int) {  // opened here: a descriptor held would be a second one
+      const int fd = open(gLoaded, O_WRONLY | O_APPEND | O_CLOEXEC);
+      (void)!write(fd, "w", 1);
+      close(fd);
+    });
     VaskCommonBuffer_t buffer{};
     const int result = VaskCommonBuffer_load2(argv[2], 0, 0, &buffer);
     std::ofstream(std::string(argv[2]) + "-loaded") << take(&buffer);
